@@ -1,0 +1,54 @@
+#include "UnitList.h"
+
+#include "UtilBox/UtilBoxUnit.h"
+#include "lmDebug/lmDebug.h"
+
+#include <cstdio>
+#include <exception>
+
+namespace kalmora {
+namespace {
+
+// Units whose only own work is to report their end to the debug log.
+TUnit ReportingUnit(std::string name) {
+    TUnit unit{name, {}, {}};
+    unit.Shutdown = [name] { DebugLog("Finalize " + name, {}, 4); };
+    return unit;
+}
+
+} // namespace
+
+void TUnitList::Startup() {
+    for (auto& unit : FUnits) {
+        if (unit.Counter-- == 0 && unit.Startup)
+            unit.Startup();
+    }
+}
+
+void TUnitList::Shutdown() noexcept {
+    for (auto it = FUnits.rbegin(); it != FUnits.rend(); ++it) {
+        if (it->Counter++ == -1 && it->Shutdown) {
+            try {
+                it->Shutdown();
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "shut-down of %s failed: %s\n", it->Name.c_str(), e.what());
+            }
+        }
+    }
+}
+
+TUnitList& ProgramUnits() {
+    static TUnitList units({
+        {"lmDebug", StartDebugLog, StopDebugLog},
+        {"UtilBox", StartUtilBox, StopUtilBox},
+        ReportingUnit("lmdbStd"),
+        ReportingUnit("lmDbObjects"),
+        ReportingUnit("ComUnit2"),
+        ReportingUnit("kmKartenzahlung"),
+        ReportingUnit("kmWaren"),
+        ReportingUnit("kmBaseDb"),
+    });
+    return units;
+}
+
+} // namespace kalmora
