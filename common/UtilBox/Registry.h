@@ -1,0 +1,19 @@
+#pragma once
+
+// The settings store: string values under the standard registry root, read per user first and machine-wide
+// second, written machine-wide (removing a per-user copy) with a per-user fallback when that is refused.
+// Reads never fail; writes report by their result.
+
+#include <string>
+
+namespace kalmora {
+
+void SetStandardRegistryRoot(const std::string& root);
+std::string GetStandardRegistryRoot();
+void SplitRegistryPath(std::string& key, std::string& name);
+std::string ReadRegistryString(const std::string& name, const std::string& defaultValue = {},
+                               const std::string& key = {}, bool onlyHKCU = false);
+bool WriteRegistryString(const std::string& name, const std::string& value, const std::string& key = {},
+                         bool onlyHKCU = false, bool onlyHKLM = false);
+
+} // namespace kalmora

@@ -1,0 +1,52 @@
+#pragma once
+
+// Blocking HTTP GET of one resource into a sink, a string or a file. Each call builds its own client and
+// destroys it before returning. All three run on the calling thread.
+
+#include "runtime/Exceptions.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kalmora {
+
+enum class TWorkMode { wmRead, wmWrite };
+
+// Progress callback: called on the calling thread for each block of body data received (and at least once a
+// second while waiting for data); raising from it ends the transfer at once and the error comes out of
+// HttpGet / HttpGetFile unchanged. WorkCount is the number of body bytes received so far.
+using TWorkEvent = std::function<void(void* sender, TWorkMode workMode, std::int64_t workCount)>;
+
+// Where HttpGet writes the body of a successful response, block by block. Write raises on failure.
+class IHttpSink {
+public:
+    virtual ~IHttpSink() = default;
+    virtual void Write(const char* data, std::size_t size) = 0;
+};
+
+// A transfer that failed: a non-2xx status (StatusCode > 0) or a transport error (StatusCode 0).
+class EHttpError : public Exception {
+public:
+    EHttpError(std::string message, int statusCode = 0, std::string statusLine = {}, std::string body = {})
+        : Exception(std::move(message)), StatusCode(statusCode), StatusLine(std::move(statusLine)),
+          Body(std::move(body)) {}
+    std::string_view ClassName() const noexcept override { return "EHttpError"; }
+    int StatusCode;
+    std::string StatusLine;
+    std::string Body; // the error response's body, capped in size
+};
+
+inline constexpr std::chrono::seconds HttpConnectTimeout{30};
+inline constexpr std::chrono::seconds HttpStallTimeout{60};
+
+// Raises EHttpError for every failure; errors of the callback or the sink come out unchanged.
+void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork = {});
+// The body as it came; bodies over 1 MiB are refused. With raiseErrors false every error gives "".
+std::string HttpGetString(const std::string& url, bool raiseErrors);
+// Streams the body into FileName + ".part" and renames it over FileName after success.
+void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork = {});
+
+} // namespace kalmora

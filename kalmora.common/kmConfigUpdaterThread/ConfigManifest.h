@@ -1,0 +1,30 @@
+#pragma once
+
+// The configuration server's base URL and the manifest "configinfo.xml" with one element per update kind.
+
+#include "lmWeb/lmWeb.h"
+
+#include <memory>
+#include <string>
+
+namespace kalmora {
+
+// The parsed manifest. Owned through shared_ptr; freed with the last reference.
+class TManifestDocument;
+using TManifest = std::shared_ptr<const TManifestDocument>;
+
+// A "date" or "url" element that holds anything but at most one text or CDATA node. Ends the update run.
+class EManifestError : public Exception {
+public:
+    using Exception::Exception;
+    std::string_view ClassName() const noexcept override { return "EManifestError"; }
+};
+
+std::string ConfigBaseUrl();
+std::string ManifestUrl();
+// Downloads the manifest into workDir and parses it; nullptr for every failure.
+TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork);
+// Both results empty when the kind has no entry. Raises EManifestError (see above).
+void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date, std::string& url);
+
+} // namespace kalmora
