@@ -1,8 +1,8 @@
 #pragma once
 
 // The ordered start-up and shut-down work of the system's units. Start-up runs the list from the first entry
-// to the last, shut-down from the last to the first. A per-unit counter makes each unit work once on its first
-// start-up and once on its last shut-down, however often the list is started.
+// to the last, shut-down from the last to the first. A per-unit counter makes each unit work once on its
+// first start-up and once on its last shut-down, however often the list is started.
 
 #include <functional>
 #include <string>

@@ -15,10 +15,16 @@ namespace {
 constexpr std::string_view Unit = "UtilBox";
 constexpr int FixedPrecision = 18;
 
-bool IsBlankOrControl(unsigned char c) { return c <= ' ' || c == 0x7F; }
+bool IsBlankOrControl(unsigned char c) {
+    return c <= ' ' || c == 0x7F;
+}
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     if (from.empty())
@@ -127,8 +133,8 @@ bool RemoveSuffix(std::string& text, std::string_view suffix) {
 }
 
 bool SameText(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::string LowerCaseAscii(std::string_view text) {
@@ -145,8 +151,8 @@ std::string UpperCaseAscii(std::string_view text) {
 
 std::string GuidToText(const TGUID& g, bool plain) {
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.D1, g.D2, g.D3,
-                  g.D4[0], g.D4[1], g.D4[2], g.D4[3], g.D4[4], g.D4[5], g.D4[6], g.D4[7]);
+    std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.D1, g.D2,
+                  g.D3, g.D4[0], g.D4[1], g.D4[2], g.D4[3], g.D4[4], g.D4[5], g.D4[6], g.D4[7]);
     return plain ? PlainGuidText(buffer) : std::string(buffer);
 }
 
@@ -156,7 +162,8 @@ std::string NewGuidText(bool plain) {
     if (uuid_is_null(raw))
         throw EInternalError("Cannot create GUID.");
     TGUID g;
-    g.D1 = (std::uint32_t(raw[0]) << 24) | (std::uint32_t(raw[1]) << 16) | (std::uint32_t(raw[2]) << 8) | raw[3];
+    g.D1 =
+        (std::uint32_t(raw[0]) << 24) | (std::uint32_t(raw[1]) << 16) | (std::uint32_t(raw[2]) << 8) | raw[3];
     g.D2 = static_cast<std::uint16_t>((raw[4] << 8) | raw[5]);
     g.D3 = static_cast<std::uint16_t>((raw[6] << 8) | raw[7]);
     std::copy(raw + 8, raw + 16, g.D4.begin());
@@ -220,7 +227,8 @@ std::string FormatFixed(long double value, int digits, std::string_view separato
             text = (negative && !zero) ? "-" : "";
             text += scaled.substr(0, scaled.size() - static_cast<std::size_t>(digits));
             if (digits > 0)
-                text += FormatSettings().DecimalSeparator + scaled.substr(scaled.size() - static_cast<std::size_t>(digits));
+                text += FormatSettings().DecimalSeparator +
+                        scaled.substr(scaled.size() - static_cast<std::size_t>(digits));
         }
     }
     ReplaceAll(text, FormatSettings().DecimalSeparator, separator);

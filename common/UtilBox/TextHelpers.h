@@ -52,8 +52,7 @@ std::string PlainGuidText(std::string_view text);
 // locale's decimal separator is then replaced by `separator`.
 std::string FormatFixed(long double value, int digits, std::string_view separator);
 
-template <class T>
-T ChooseValue(bool condition, const T& whenTrue, const T& whenFalse) {
+template <class T> T ChooseValue(bool condition, const T& whenTrue, const T& whenFalse) {
     return condition ? whenTrue : whenFalse;
 }
 

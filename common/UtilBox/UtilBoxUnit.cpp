@@ -4,7 +4,9 @@
 
 namespace kalmora {
 
-void StartUtilBox() { LoadUserFormatSettings(); }
+void StartUtilBox() {
+    LoadUserFormatSettings();
+}
 
 void StopUtilBox() {}
 

@@ -35,7 +35,9 @@ DebugState& State() {
     return state;
 }
 
-std::uint32_t Normalised(std::uint32_t level) { return (level >> 16) == DebugEnableCode ? level : 0; }
+std::uint32_t Normalised(std::uint32_t level) {
+    return (level >> 16) == DebugEnableCode ? level : 0;
+}
 
 std::string ProgramFileName() {
     std::error_code ec;
@@ -58,7 +60,8 @@ void WriteToFile(DebugState& s, std::string_view prefix, std::string_view text) 
     entry += "\r\n";
     entry += text;
     entry += "\r\n";
-    if (std::fwrite(entry.data(), 1, entry.size(), s.file.get()) != entry.size() || std::fflush(s.file.get()) != 0)
+    if (std::fwrite(entry.data(), 1, entry.size(), s.file.get()) != entry.size() ||
+        std::fflush(s.file.get()) != 0)
         s.file.reset(); // the next entry tries again
 }
 
@@ -113,7 +116,9 @@ std::uint32_t GetDebugLevel() {
     return s.level;
 }
 
-bool IsDebugEnabled() { return (GetDebugLevel() >> 16) == DebugEnableCode; }
+bool IsDebugEnabled() {
+    return (GetDebugLevel() >> 16) == DebugEnableCode;
+}
 
 void DebugLog(std::string_view text, std::string_view prefix, std::uint16_t flags) {
     WriteDebugEntry(flags, prefix.empty() ? std::string_view("Log: ") : prefix, text);
@@ -151,7 +156,8 @@ void WriteDebugEntry(std::uint16_t flags, std::string_view prefix, std::string_v
     }
     if (level & DebugBits::File)
         WriteToFile(s, prefix, text);
-    if ((level & DebugBits::AllToDebugger) || ((level & DebugBits::WarningsToDebugger) && (isWarning || isError)) ||
+    if ((level & DebugBits::AllToDebugger) ||
+        ((level & DebugBits::WarningsToDebugger) && (isWarning || isError)) ||
         ((level & DebugBits::ErrorsToDebugger) && isError)) {
         std::string line = std::string(prefix) + ": " + std::string(text);
         if (s.output)

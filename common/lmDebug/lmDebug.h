@@ -49,7 +49,8 @@ bool ParseDebugLevel(std::string_view text, std::uint32_t& level);
 // Hooks the UI installs. Without a box hook the box text goes to stderr; without an input hook the
 // level prompt is cancelled.
 using DebugBoxHook = std::function<void(bool isError, const std::string& caption, const std::string& text)>;
-using DebugInputHook = std::function<bool(const std::string& caption, const std::string& prompt, std::string& value)>;
+using DebugInputHook =
+    std::function<bool(const std::string& caption, const std::string& prompt, std::string& value)>;
 using DebugOutputHook = std::function<void(const std::string& line)>;
 void SetDebugBoxHook(DebugBoxHook hook);
 void SetDebugInputHook(DebugInputHook hook);

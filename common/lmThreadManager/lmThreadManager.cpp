@@ -28,7 +28,9 @@ TManagedThread::~TManagedThread() {
     Manager.Forget(this);
 }
 
-TThreadManager::~TThreadManager() { TerminateAll(true); }
+TThreadManager::~TThreadManager() {
+    TerminateAll(true);
+}
 
 void TThreadManager::RegisterThread(const std::string& name, TManagedThread* thread) {
     if (FindName(FRunningThreads, name) != FRunningThreads.end())

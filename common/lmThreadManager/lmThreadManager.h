@@ -60,8 +60,7 @@ private:
 
 // Constructs a managed thread and starts it. The manager owns it; the reference is valid until the manager
 // frees it. Errors of the constructor (e.g. a running name) come out here and no thread starts.
-template <class T, class... Args>
-T& CreateManagedThread(Args&&... args) {
+template <class T, class... Args> T& CreateManagedThread(Args&&... args) {
     std::unique_ptr<T> thread(new T(std::forward<Args>(args)...));
     thread->Start();
     return *thread.release();

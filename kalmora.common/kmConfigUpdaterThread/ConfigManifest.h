@@ -25,6 +25,7 @@ std::string ManifestUrl();
 // Downloads the manifest into workDir and parses it; nullptr for every failure.
 TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork);
 // Both results empty when the kind has no entry. Raises EManifestError (see above).
-void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date, std::string& url);
+void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
+                       std::string& url);
 
 } // namespace kalmora

@@ -12,7 +12,7 @@ std::string GetConfigDir();
 std::string GetDevConfigDir();
 std::string GetPartnerConfigDir();
 // Raises EInternalError "Unknown online update type: " + kind for any other kind.
-void GetOnlineUpdateDirs(const std::string& kind, std::string& sourceDir, std::string& targetDir, bool& replace,
-                         bool& needsPassword);
+void GetOnlineUpdateDirs(const std::string& kind, std::string& sourceDir, std::string& targetDir,
+                         bool& replace, bool& needsPassword);
 
 } // namespace kalmora

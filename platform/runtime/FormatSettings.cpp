@@ -49,9 +49,13 @@ TFormatSettings ReadFormatSettings(const char* localeName) {
     return s;
 }
 
-const TFormatSettings& FormatSettings() { return Current(); }
+const TFormatSettings& FormatSettings() {
+    return Current();
+}
 
-void LoadUserFormatSettings() { Current() = ReadFormatSettings(""); }
+void LoadUserFormatSettings() {
+    Current() = ReadFormatSettings("");
+}
 
 std::string FormatLocalDateTime(std::time_t when, const TFormatSettings& settings) {
     std::tm local{};

@@ -14,7 +14,7 @@ struct TFormatSettings {
     std::string ThousandSeparator;
     std::string ShortDateFormat = "%m/%d/%y"; // strftime form of the locale's short date
     std::string LongTimeFormat = "%H:%M:%S";  // strftime form of the locale's long time
-    std::array<std::string, 7> ShortDayNames;  // Sunday first
+    std::array<std::string, 7> ShortDayNames; // Sunday first
     std::array<std::string, 7> LongDayNames;
     std::array<std::string, 12> ShortMonthNames;
     std::array<std::string, 12> LongMonthNames;

@@ -24,7 +24,8 @@ void QueueOnMainThread(std::function<void()> call);
 // Returns true when at least one call ran.
 bool CheckSynchronize(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 
-// Called (from any thread) whenever a call is queued or the main thread is signalled. The hook must not block.
+// Called (from any thread) whenever a call is queued or the main thread is signalled. The hook must not
+// block.
 void SetWakeMainThread(std::function<void()> hook);
 
 // Wakes a main thread that waits in CheckSynchronize or WaitForMainSignal.

@@ -32,8 +32,8 @@ public:
     void Terminate() noexcept { FTerminated.store(true); }
     bool Terminated() const noexcept { return FTerminated.load(); }
 
-    // Blocks until the thread has finished (its OnTerminate has run on the main thread). On the main thread it
-    // keeps running queued main-thread calls while it waits, in slices of 1000 ms. Returns at once for a
+    // Blocks until the thread has finished (its OnTerminate has run on the main thread). On the main thread
+    // it keeps running queued main-thread calls while it waits, in slices of 1000 ms. Returns at once for a
     // thread that was never started.
     void WaitFor();
 
@@ -61,12 +61,10 @@ private:
     std::exception_ptr FFatalException;
 };
 
-template <class T>
-using ThreadPtr = std::unique_ptr<T, TThread::Deleter>;
+template <class T> using ThreadPtr = std::unique_ptr<T, TThread::Deleter>;
 
 // Constructs a T and starts it. The returned owner terminates and waits for the thread when it lets go.
-template <class T, class... Args>
-ThreadPtr<T> MakeThread(Args&&... args) {
+template <class T, class... Args> ThreadPtr<T> MakeThread(Args&&... args) {
     ThreadPtr<T> thread(new T(std::forward<Args>(args)...));
     thread->Start();
     return thread;

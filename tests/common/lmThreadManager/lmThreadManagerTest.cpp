@@ -1,5 +1,6 @@
-#include "UtilBox/InternalError.h"
 #include "lmThreadManager/lmThreadManager.h"
+
+#include "UtilBox/InternalError.h"
 #include "runtime/MainThreadQueue.h"
 
 #include <atomic>
@@ -15,9 +16,10 @@ namespace {
 // A managed thread whose work waits for the test to open its gate (or for Terminate, when it polls).
 class GateThread : public TManagedThread {
 public:
-    GateThread(std::string name, TThreadManager& manager, std::shared_future<void> gate, bool pollTerminated = false,
-               bool raise = false)
-        : TManagedThread(std::move(name), manager), FGate(std::move(gate)), FPoll(pollTerminated), FRaise(raise) {}
+    GateThread(std::string name, TThreadManager& manager, std::shared_future<void> gate,
+               bool pollTerminated = false, bool raise = false)
+        : TManagedThread(std::move(name), manager), FGate(std::move(gate)), FPoll(pollTerminated),
+          FRaise(raise) {}
 
     std::atomic<bool> Executed{false};
     std::atomic<bool> WorkDone{false};

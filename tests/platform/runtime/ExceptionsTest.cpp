@@ -23,7 +23,8 @@ TEST(Exceptions, ClassNamesFollowTheHierarchy) {
     EXPECT_EQ(math.ClassName(), "EZeroDivide");
     EXPECT_EQ(ExceptionClassName(std::runtime_error("y")), "Exception");
     EXPECT_EQ(ExceptionClassName(EAbort()), "EAbort");
-    auto described = DescribeException(std::make_exception_ptr(EInOutError::FromErrno("Cannot open", "/x", ENOENT)));
+    auto described =
+        DescribeException(std::make_exception_ptr(EInOutError::FromErrno("Cannot open", "/x", ENOENT)));
     EXPECT_EQ(described.className, "EInOutError");
     EXPECT_EQ(described.message, "Cannot open \"/x\": No such file or directory");
 }

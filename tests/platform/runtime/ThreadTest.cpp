@@ -1,5 +1,6 @@
-#include "runtime/MainThreadQueue.h"
 #include "runtime/Thread.h"
+
+#include "runtime/MainThreadQueue.h"
 
 #include <atomic>
 #include <future>
