@@ -3,7 +3,7 @@
 #include "FolderReplace.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
-#include "fs/CopyTree.h"
+#include "fs/TreeOps.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
 
