@@ -1,11 +1,16 @@
 #include "UtilBoxUnit.h"
 
+#include "Registry.h"
 #include "runtime/FormatSettings.h"
 
 namespace kalmora {
 
-void StartUtilBox() { LoadUserFormatSettings(); }
+void StartUtilBox() {
+    LoadUserFormatSettings();
+}
 
-void StopUtilBox() {}
+void StopUtilBox() {
+    ResetStandardRegistryRoot();
+}
 
 } // namespace kalmora
