@@ -1,3 +1,4 @@
+#include "UtilBox/Registry.h"
 #include "lmThreadManager/lmThreadManager.h"
 #include "startup/UnitList.h"
 
@@ -7,6 +8,7 @@ using namespace kalmora;
 
 int main() {
     TUnitSession units;
+    SetStandardRegistryRoot("Software\\Kalmora");
     auto manager = std::make_unique<TThreadManager>();
     manager.reset();
     return 0;
