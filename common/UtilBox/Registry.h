@@ -10,6 +10,8 @@ namespace kalmora {
 
 void SetStandardRegistryRoot(const std::string& root);
 std::string GetStandardRegistryRoot();
+// Back to the state at program start (no root); the unit's shut-down and tests call it.
+void ResetStandardRegistryRoot();
 void SplitRegistryPath(std::string& key, std::string& name);
 std::string ReadRegistryString(const std::string& name, const std::string& defaultValue = {},
                                const std::string& key = {}, bool onlyHKCU = false);

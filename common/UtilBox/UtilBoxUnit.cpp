@@ -1,5 +1,6 @@
 #include "UtilBoxUnit.h"
 
+#include "Registry.h"
 #include "runtime/FormatSettings.h"
 
 namespace kalmora {
@@ -8,6 +9,8 @@ void StartUtilBox() {
     LoadUserFormatSettings();
 }
 
-void StopUtilBox() {}
+void StopUtilBox() {
+    ResetStandardRegistryRoot();
+}
 
 } // namespace kalmora

@@ -1,0 +1,56 @@
+#pragma once
+
+// Small POSIX pieces the file helpers, the settings store and the package installation share. Functions that
+// return int give 0 on success and the errno value otherwise; none of them throws.
+
+#include <string>
+#include <sys/types.h>
+
+namespace kalmora::fs {
+
+// Owns one file descriptor and closes it when it goes.
+class TFileDescriptor {
+public:
+    TFileDescriptor() = default;
+    explicit TFileDescriptor(int fd) noexcept : FFd(fd) {}
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    TFileDescriptor(TFileDescriptor&& other) noexcept : FFd(other.Release()) {}
+    TFileDescriptor& operator=(TFileDescriptor&& other) noexcept;
+    ~TFileDescriptor() { Reset(); }
+
+    int Get() const noexcept { return FFd; }
+    bool IsOpen() const noexcept { return FFd >= 0; }
+    int Release() noexcept;
+    void Reset(int fd = -1) noexcept;
+
+private:
+    int FFd = -1;
+};
+
+// rename that fails with EEXIST when `to` exists, whatever it is (an empty directory included).
+int RenameNoReplace(const std::string& from, const std::string& to);
+// Swaps two existing entries atomically.
+int RenameExchange(const std::string& a, const std::string& b);
+// Makes a finished rename or creation inside `dir` durable.
+int SyncDirectory(const std::string& dir);
+
+// The folder part of a path: everything before its last "/" ("/" for "/x", "." when there is none).
+std::string ParentDirectory(const std::string& path);
+// The part after the last "/".
+std::string BaseName(const std::string& path);
+
+// Writes the whole buffer, retrying short writes and EINTR.
+int WriteAll(int fd, const void* data, size_t size);
+// Copies everything from `in` (at its position) to `out`.
+int CopyContent(int in, int out);
+
+// Copies the regular file `source` to `target` through a temporary file in the target's folder that is
+// synced and then renamed into place, so `target` is never seen half written. Without `replace` an existing
+// target makes it fail with EEXIST and stay untouched. Keeps permission bits and the modification time.
+int CopyFileAtomically(const std::string& source, const std::string& target, bool replace);
+
+// A name for a temporary entry in a folder that no other process of ours uses at the same time.
+std::string TemporarySiblingName(const std::string& name);
+
+} // namespace kalmora::fs

@@ -1,0 +1,100 @@
+#include "FileSystem.h"
+#include "TreeOps.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kalmora::fs {
+namespace {
+
+constexpr int DirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Opens a sub-folder without following a link; a folder of ours without read or search permission is
+// opened up first, since its content must go.
+TFileDescriptor OpenFolderAt(int parent, const char* name) {
+    TFileDescriptor fd(::openat(parent, name, DirOpenFlags));
+    if (!fd.IsOpen() && errno == EACCES) {
+        struct stat st {};
+        if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+            ::fchmodat(parent, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0)
+            fd.Reset(::openat(parent, name, DirOpenFlags));
+    }
+    return fd;
+}
+
+std::vector<std::string> ListNames(int dirFd) {
+    std::vector<std::string> names;
+    int copy = ::dup(dirFd);
+    if (copy < 0)
+        return names;
+    DIR* dir = ::fdopendir(copy);
+    if (!dir) {
+        ::close(copy);
+        return names;
+    }
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+// Empties the open folder; true when everything in it is gone.
+bool EmptyFolder(int dirFd) {
+    struct stat self {};
+    if (::fstat(dirFd, &self) == 0 && (self.st_mode & S_IRWXU) != S_IRWXU)
+        ::fchmod(dirFd, (self.st_mode & 07777) | S_IRWXU);
+    bool ok = true;
+    for (const auto& name : ListNames(dirFd)) {
+        struct stat st {};
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = ok && errno == ENOENT;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            TFileDescriptor sub = OpenFolderAt(dirFd, name.c_str());
+            if (!sub.IsOpen() || !EmptyFolder(sub.Get())) {
+                ok = false;
+                continue;
+            }
+            sub.Reset();
+            if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0)
+                ok = false;
+        } else if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+bool RemoveTree(const std::string& path) {
+    if (path.empty())
+        return false;
+    TFileDescriptor dir(::open(path.c_str(), DirOpenFlags));
+    if (!dir.IsOpen()) {
+        if (errno != EACCES)
+            return false;
+        const std::string parent = ParentDirectory(path);
+        TFileDescriptor parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!parentFd.IsOpen())
+            return false;
+        dir = OpenFolderAt(parentFd.Get(), BaseName(path).c_str());
+        if (!dir.IsOpen())
+            return false;
+    }
+    if (!EmptyFolder(dir.Get()))
+        return false;
+    dir.Reset();
+    return ::rmdir(path.c_str()) == 0;
+}
+
+} // namespace kalmora::fs
