@@ -40,13 +40,31 @@ public:
 };
 
 inline constexpr std::chrono::seconds HttpConnectTimeout{30};
+// A transfer that receives no byte for this long fails.
 inline constexpr std::chrono::seconds HttpStallTimeout{60};
+// The largest body HttpGetString accepts.
+inline constexpr std::size_t HttpStringLimit = 1024 * 1024;
+// How much of an error response's body EHttpError keeps.
+inline constexpr std::size_t HttpErrorBodyLimit = 64 * 1024;
+
+// The time limits of one transfer. Every caller in the system uses the defaults; tests shorten them.
+struct THttpLimits {
+    std::chrono::milliseconds connect = HttpConnectTimeout;
+    std::chrono::milliseconds stall = HttpStallTimeout;
+};
 
 // Raises EHttpError for every failure; errors of the callback or the sink come out unchanged.
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork = {});
+void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits);
 // The body as it came; bodies over 1 MiB are refused. With raiseErrors false every error gives "".
 std::string HttpGetString(const std::string& url, bool raiseErrors);
 // Streams the body into FileName + ".part" and renames it over FileName after success.
+// The work file is created (truncated) before the request is sent; a failure to create it raises
+// EInOutError and sends nothing. After an error FileName is unchanged and the ".part" file keeps what
+// arrived. The rename over FileName is atomic; if it fails, EInOutError is raised and the body stays in
+// ".part".
 void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork = {});
+void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork,
+                 const THttpLimits& limits);
 
 } // namespace kalmora

@@ -20,10 +20,15 @@ public:
     std::string_view ClassName() const noexcept override { return "EManifestError"; }
 };
 
+// The built-in base URL, or KALMORA_CONFIG_BASE_URL when that is of the form
+// "http://HOST[:PORT]/.../kmdata/kmconfig/" (otherwise it is ignored with a debug-log error).
 std::string ConfigBaseUrl();
 std::string ManifestUrl();
-// Downloads the manifest into workDir and parses it; nullptr for every failure.
+// Downloads the manifest into workDir and parses it; nullptr for every failure. Runs on the calling thread.
 TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork);
+// Parses a manifest file; nullptr when it is not well-formed, has a document type declaration (nothing in
+// a manifest needs one, and refusing it keeps entities and external resources out) or has no root element.
+TManifest ParseManifestFile(const std::string& fileName);
 // Both results empty when the kind has no entry. Raises EManifestError (see above).
 void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
                        std::string& url);

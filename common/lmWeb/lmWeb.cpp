@@ -1,0 +1,256 @@
+#include "lmWeb.h"
+
+#include "HttpFileSink.h"
+
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace kalmora {
+
+namespace {
+
+constexpr const char* UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+// Waiting for data, the progress callback is offered the transfer at least this often.
+constexpr std::chrono::milliseconds IdleWorkInterval{500};
+constexpr long ReceiveBufferSize = 256 * 1024;
+
+using TClock = std::chrono::steady_clock;
+
+struct CurlEasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using TCurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+struct CurlListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using TCurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+            throw EHttpError("The HTTP library cannot be initialised");
+    });
+}
+
+// Everything the libcurl callbacks share with the calling code. Nothing in here may throw out of a callback:
+// failures are stored and the transfer is stopped.
+class TTransfer {
+public:
+    TTransfer(CURL* curl, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits)
+        : FCurl(curl), FSink(sink), FOnWork(onWork), FLimits(limits), FLastData(TClock::now()),
+          FLastWork(FLastData) {}
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept {
+        return static_cast<TTransfer*>(self)->Header(data, size * count);
+    }
+    static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept {
+        return static_cast<TTransfer*>(self)->Body(data, size * count);
+    }
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+        return static_cast<TTransfer*>(self)->Progress();
+    }
+
+    // Raises what the transfer ended with; returns only after a complete 2xx response.
+    void Finish(CURLcode result, const char* errorText) {
+        if (FError)
+            std::rethrow_exception(FError);
+        long code = 0;
+        curl_easy_getinfo(FCurl, CURLINFO_RESPONSE_CODE, &code);
+        if (code != 0 && !IsSuccess(code))
+            throw EHttpError("HTTP error: " + (FStatusLine.empty() ? std::to_string(code) : FStatusLine),
+                             static_cast<int>(code), FStatusLine, std::move(FErrorBody));
+        if (FStalled)
+            throw EHttpError("No data received for " + std::to_string(FLimits.stall.count()) + " ms");
+        if (result != CURLE_OK) {
+            std::string text = curl_easy_strerror(result);
+            if (errorText && *errorText)
+                text += std::string(": ") + errorText;
+            throw EHttpError("HTTP transfer failed: " + text);
+        }
+        if (!IsSuccess(code))
+            throw EHttpError("HTTP transfer ended without a status");
+    }
+
+private:
+    static bool IsSuccess(long code) { return code >= 200 && code <= 299; }
+
+    size_t Header(const char* data, size_t size) {
+        FLastData = TClock::now();
+        std::string_view line(data, size);
+        // Each response (an interim 1xx one included) starts with its status line.
+        if (line.starts_with("HTTP/")) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+                line.remove_suffix(1);
+            FStatusLine = std::string(line);
+            FStatusCode.reset();
+        }
+        return size;
+    }
+
+    size_t Body(const char* data, size_t size) {
+        FLastData = TClock::now();
+        if (!FStatusCode) {
+            long code = 0;
+            curl_easy_getinfo(FCurl, CURLINFO_RESPONSE_CODE, &code);
+            FStatusCode = code;
+        }
+        if (!IsSuccess(*FStatusCode)) {
+            // An error body is kept aside, and only as much of it as is worth reporting.
+            size_t room = HttpErrorBodyLimit - FErrorBody.size();
+            FErrorBody.append(data, std::min(room, size));
+            return size <= room ? size : 0;
+        }
+        try {
+            FSink.Write(data, size);
+            FReceived += static_cast<std::int64_t>(size);
+            CallWork();
+        } catch (...) {
+            FError = std::current_exception();
+            return 0;
+        }
+        return size;
+    }
+
+    int Progress() {
+        auto now = TClock::now();
+        if (now - FLastData >= FLimits.stall) {
+            FStalled = true;
+            return 1;
+        }
+        if (FOnWork && now - FLastWork >= IdleWorkInterval) {
+            try {
+                CallWork();
+            } catch (...) {
+                FError = std::current_exception();
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+    void CallWork() {
+        FLastWork = TClock::now();
+        if (FOnWork)
+            FOnWork(FCurl, TWorkMode::wmRead, FReceived);
+    }
+
+    CURL* FCurl;
+    IHttpSink& FSink;
+    const TWorkEvent& FOnWork;
+    THttpLimits FLimits;
+    TClock::time_point FLastData;
+    TClock::time_point FLastWork;
+    std::string FStatusLine;
+    std::optional<long> FStatusCode;
+    std::string FErrorBody;
+    std::int64_t FReceived = 0;
+    bool FStalled = false;
+    std::exception_ptr FError;
+};
+
+template <class T> void SetOption(CURL* curl, CURLoption option, T value) {
+    if (curl_easy_setopt(curl, option, value) != CURLE_OK)
+        throw EHttpError("The HTTP client cannot be configured (option " + std::to_string(option) + ")");
+}
+
+class TStringSink : public IHttpSink {
+public:
+    void Write(const char* data, std::size_t size) override {
+        if (size > HttpStringLimit - Text.size())
+            throw EHttpError("Response body larger than " + std::to_string(HttpStringLimit) + " bytes");
+        Text.append(data, size);
+    }
+    std::string Text;
+};
+
+} // namespace
+
+void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits) {
+    InitCurlOnce();
+    TCurlEasy curl(curl_easy_init());
+    if (!curl)
+        throw EHttpError("The HTTP client cannot be created");
+    CURL* c = curl.get();
+    TTransfer transfer(c, sink, onWork, limits);
+
+    // Exactly these request headers besides Host; an empty "Accept:" would remove curl's own instead.
+    TCurlList headers;
+    for (const char* header : {"Accept: text/html, */*", "Accept-Encoding: identity"}) {
+        curl_slist* list = curl_slist_append(headers.get(), header);
+        if (!list)
+            throw EHttpError("The HTTP client cannot be configured");
+        headers.release();
+        headers.reset(list);
+    }
+
+    char errorText[CURL_ERROR_SIZE] = {};
+    SetOption(c, CURLOPT_URL, url.c_str());
+    SetOption(c, CURLOPT_ERRORBUFFER, errorText);
+    SetOption(c, CURLOPT_PROTOCOLS_STR, "http");
+    SetOption(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    SetOption(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    // No proxy, whatever http_proxy and friends say.
+    SetOption(c, CURLOPT_PROXY, "");
+    SetOption(c, CURLOPT_NOPROXY, "*");
+    SetOption(c, CURLOPT_FOLLOWLOCATION, 0L);
+    // Credentials are never sent, not even those written into a URL.
+    SetOption(c, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
+    SetOption(c, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
+    SetOption(c, CURLOPT_HTTPHEADER, headers.get());
+    SetOption(c, CURLOPT_USERAGENT, UserAgent);
+    // The body is stored as it came; chunked coding is still undone.
+    SetOption(c, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    SetOption(c, CURLOPT_NOSIGNAL, 1L);
+    SetOption(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect.count()));
+    // A backstop behind the exact stall check in the progress callback.
+    auto stallSeconds = std::chrono::ceil<std::chrono::seconds>(limits.stall).count();
+    SetOption(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    SetOption(c, CURLOPT_LOW_SPEED_TIME,
+              static_cast<long>(std::max<decltype(stallSeconds)>(stallSeconds, 1)));
+    SetOption(c, CURLOPT_BUFFERSIZE, ReceiveBufferSize);
+    SetOption(c, CURLOPT_HEADERFUNCTION, &TTransfer::OnHeader);
+    SetOption(c, CURLOPT_HEADERDATA, &transfer);
+    SetOption(c, CURLOPT_WRITEFUNCTION, &TTransfer::OnBody);
+    SetOption(c, CURLOPT_WRITEDATA, &transfer);
+    SetOption(c, CURLOPT_XFERINFOFUNCTION, &TTransfer::OnProgress);
+    SetOption(c, CURLOPT_XFERINFODATA, &transfer);
+    SetOption(c, CURLOPT_NOPROGRESS, 0L);
+
+    CURLcode result = curl_easy_perform(c);
+    transfer.Finish(result, errorText);
+}
+
+void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork) {
+    HttpGet(url, sink, onWork, THttpLimits{});
+}
+
+std::string HttpGetString(const std::string& url, bool raiseErrors) {
+    try {
+        TStringSink sink;
+        HttpGet(url, sink);
+        return std::move(sink.Text);
+    } catch (...) {
+        if (raiseErrors)
+            throw;
+        return {};
+    }
+}
+
+void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork,
+                 const THttpLimits& limits) {
+    std::string workFile = fileName + ".part";
+    THttpFileSink sink(workFile);
+    HttpGet(url, sink, onWork, limits);
+    sink.Close();
+    sink.CommitAs(fileName);
+}
+
+void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork) {
+    HttpGetFile(url, fileName, onWork, THttpLimits{});
+}
+
+} // namespace kalmora

@@ -1,0 +1,167 @@
+#include "ConfigManifest.h"
+
+#include "UtilBox/FileHelpers.h"
+#include "UtilBox/TextHelpers.h"
+
+#include <cstring>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <mutex>
+
+namespace kalmora {
+
+namespace {
+
+constexpr std::string_view Placeholder = "#KMCONFIGDIR#";
+// A manifest is a few hundred bytes; anything this large is not one, and it is not written to disk whole.
+constexpr std::int64_t ManifestSizeLimit = 4 * 1024 * 1024;
+
+struct XmlDocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using TXmlDoc = std::unique_ptr<xmlDoc, XmlDocDeleter>;
+
+struct XmlParserDeleter {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+using TXmlParser = std::unique_ptr<xmlParserCtxt, XmlParserDeleter>;
+
+void InitXmlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+// Called by the parser at a document type declaration, before any of its declarations are read.
+void RefuseDocumentType(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
+    auto* context = static_cast<xmlParserCtxtPtr>(userData);
+    *static_cast<bool*>(context->_private) = true;
+    xmlStopParser(context);
+}
+
+std::string_view TextOf(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+// Whitespace-only text is not kept by the loader, so it counts as absent everywhere.
+bool IsBlankText(const xmlNode* node) {
+    if (node->type != XML_TEXT_NODE)
+        return false;
+    for (char c : TextOf(node->content))
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    return true;
+}
+
+std::string_view NamespaceOf(const xmlNode* node) {
+    return node->ns ? TextOf(node->ns->href) : std::string_view();
+}
+
+bool NameMatches(const xmlNode* node, const xmlNode* parent, std::string_view name) {
+    if (node->type != XML_ELEMENT_NODE || NamespaceOf(node) != NamespaceOf(parent))
+        return false;
+    std::string_view local = TextOf(node->name);
+    if (local == name)
+        return true;
+    if (!node->ns || !node->ns->prefix)
+        return false;
+    std::string qualified = std::string(TextOf(node->ns->prefix)) + ":" + std::string(local);
+    return qualified == name;
+}
+
+const xmlNode* FirstChildNamed(const xmlNode* parent, std::string_view name) {
+    for (const xmlNode* child = parent->children; child; child = child->next)
+        if (NameMatches(child, parent, name))
+            return child;
+    return nullptr;
+}
+
+// Only blanks and control characters up to code 32 are trimmed, nothing else.
+std::string TrimLowControls(std::string_view text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+// The trimmed text of the first child element `name` of `parent`; "" when there is none or it is empty.
+std::string ChildText(const xmlNode* parent, std::string_view name, std::string_view kind) {
+    const xmlNode* element = FirstChildNamed(parent, name);
+    if (!element)
+        return {};
+    const xmlNode* text = nullptr;
+    for (const xmlNode* child = element->children; child; child = child->next) {
+        if (IsBlankText(child))
+            continue;
+        bool isText = child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE;
+        if (!isText || text)
+            throw EManifestError("The element \"" + std::string(name) + "\" of \"" + std::string(kind) +
+                                 "\" in the configuration manifest holds more than one text");
+        text = child;
+    }
+    return text ? TrimLowControls(TextOf(text->content)) : std::string();
+}
+
+} // namespace
+
+class TManifestDocument {
+public:
+    explicit TManifestDocument(TXmlDoc doc) : FDoc(std::move(doc)) {}
+    const xmlNode* Root() const { return xmlDocGetRootElement(FDoc.get()); }
+
+private:
+    TXmlDoc FDoc;
+};
+
+TManifest ParseManifestFile(const std::string& fileName) {
+    InitXmlOnce();
+    TXmlParser parser(xmlNewParserCtxt());
+    if (!parser || !parser->sax)
+        return nullptr;
+    bool refused = false;
+    parser->sax->internalSubset = RefuseDocumentType;
+    parser->_private = &refused;
+    // No XML_PARSE_NOENT and no DTD loading: entities are never substituted and nothing outside is read.
+    TXmlDoc doc(xmlCtxtReadFile(parser.get(), fileName.c_str(), nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!doc || refused || !parser->wellFormed || !xmlDocGetRootElement(doc.get()))
+        return nullptr;
+    return std::make_shared<const TManifestDocument>(std::move(doc));
+}
+
+TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork) {
+    try {
+        std::string localFile = AddTrailingBackslash(workDir) + LastUrlSegment(manifestUrl);
+        HttpGetFile(manifestUrl, localFile, [&onWork](void* sender, TWorkMode mode, std::int64_t count) {
+            if (count > ManifestSizeLimit)
+                throw EManifestError("The configuration manifest is too large");
+            if (onWork)
+                onWork(sender, mode, count);
+        });
+        return ParseManifestFile(localFile);
+    } catch (...) {
+        // Without a manifest the run goes on with seed packages only; that is no error to report.
+        return nullptr;
+    }
+}
+
+void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
+                       std::string& url) {
+    date.clear();
+    url.clear();
+    if (!manifest)
+        return;
+    const xmlNode* root = manifest->Root();
+    const xmlNode* entry = root ? FirstChildNamed(root, kind) : nullptr;
+    if (!entry)
+        return;
+    date = ChildText(entry, "date", kind);
+    url = ChildText(entry, "url", kind);
+    if (url.find(Placeholder) != std::string::npos) {
+        auto at = LowerCaseAscii(url).find(LowerCaseAscii(Placeholder));
+        url.replace(at, Placeholder.size(), ConfigBaseUrl());
+    }
+}
+
+} // namespace kalmora
