@@ -26,14 +26,20 @@ std::optional<TEndRecordPosition> FindEndRecord(TZipSource& source) {
     std::vector<uint8_t> tail(tailSize);
     uint64_t tailStart = size - tailSize;
     ReadExactAt(source, tailStart, tail, "end of central directory");
+    std::optional<TEndRecordPosition> truncatedComment;
     for (size_t pos = tail.size() - EndOfCentralDirectoryRecord::FixedSize + 1; pos-- > 0;) {
         if (tail[pos] != 'P' || tail[pos + 1] != 'K' || tail[pos + 2] != 5 || tail[pos + 3] != 6)
             continue;
         auto record = ParseEndOfCentralDirectory(std::span(tail).subspan(pos));
-        if (record && pos + EndOfCentralDirectoryRecord::FixedSize + record->commentLength <= tail.size())
+        if (!record)
+            continue;
+        if (pos + EndOfCentralDirectoryRecord::FixedSize + record->commentLength <= tail.size())
             return TEndRecordPosition{tailStart + pos, *record};
+        // A comment length running past the end of the file: kept as a last resort.
+        if (!truncatedComment)
+            truncatedComment = TEndRecordPosition{tailStart + pos, *record};
     }
-    return std::nullopt;
+    return truncatedComment;
 }
 
 bool HasSignatureAt(TZipSource& source, uint64_t offset, uint32_t signature) {
@@ -51,20 +57,21 @@ struct TDirectoryLocation {
     bool zip64 = false;
 };
 
-TDirectoryLocation LocateDirectory(TZipSource& source, const TEndRecordPosition& end) {
-    const auto& eocd = end.record;
-    if (eocd.numberOfThisDisk != 0 || eocd.diskWhereCentralDirectoryStarts != 0)
-        throw EAbZipInvalid();
-    TDirectoryLocation where{eocd.totalEntries, eocd.sizeOfCentralDirectory, eocd.offsetOfCentralDirectory,
-                             end.offset, false};
-    if (end.offset < Zip64EndOfCentralDirectoryLocator::FixedSize)
-        return where;
-    uint64_t locatorOffset = end.offset - Zip64EndOfCentralDirectoryLocator::FixedSize;
+bool NeedsZip64(const EndOfCentralDirectoryRecord& eocd) {
+    return eocd.numberOfThisDisk == 0xFFFF || eocd.diskWhereCentralDirectoryStarts == 0xFFFF ||
+           eocd.entriesOnThisDisk == 0xFFFF || eocd.totalEntries == 0xFFFF ||
+           eocd.sizeOfCentralDirectory == 0xFFFFFFFF || eocd.offsetOfCentralDirectory == 0xFFFFFFFF;
+}
+
+std::optional<TDirectoryLocation> LocateZip64Directory(TZipSource& source, uint64_t endOffset) {
+    if (endOffset < Zip64EndOfCentralDirectoryLocator::FixedSize)
+        return std::nullopt;
+    uint64_t locatorOffset = endOffset - Zip64EndOfCentralDirectoryLocator::FixedSize;
     std::array<uint8_t, Zip64EndOfCentralDirectoryLocator::FixedSize> locatorBytes{};
     ReadExactAt(source, locatorOffset, locatorBytes, "Zip64 end of central directory locator");
     auto locator = ParseZip64Locator(locatorBytes);
     if (!locator)
-        return where;
+        return std::nullopt;
     if (locator->diskWithZip64EndOfCentralDirectory != 0 || locator->totalNumberOfDisks > 1)
         throw EAbZipInvalid();
     // The record normally sits where the locator says; with a stub in front it sits just before the locator.
@@ -72,19 +79,33 @@ TDirectoryLocation LocateDirectory(TZipSource& source, const TEndRecordPosition&
     if (recordOffset >= locatorOffset ||
         !HasSignatureAt(source, recordOffset, Zip64EndOfCentralDirSignature)) {
         if (locatorOffset < Zip64EndOfCentralDirectoryRecord::FixedSize)
-            throw EAbZipInvalid();
+            return std::nullopt;
         recordOffset = locatorOffset - Zip64EndOfCentralDirectoryRecord::FixedSize;
     }
     std::array<uint8_t, Zip64EndOfCentralDirectoryRecord::FixedSize> recordBytes{};
     if (source.ReadAt(recordOffset, recordBytes) != recordBytes.size())
-        throw EAbZipInvalid();
+        return std::nullopt;
     auto record = ParseZip64EndOfCentralDirectory(recordBytes);
     if (!record)
-        throw EAbZipInvalid();
+        return std::nullopt;
     if (record->numberOfThisDisk != 0 || record->diskWhereCentralDirectoryStarts != 0)
         throw EAbZipInvalid();
-    return {record->totalEntries, record->sizeOfCentralDirectory, record->offsetOfCentralDirectory,
-            recordOffset, true};
+    return TDirectoryLocation{record->totalEntries, record->sizeOfCentralDirectory,
+                              record->offsetOfCentralDirectory, recordOffset, true};
+}
+
+TDirectoryLocation LocateDirectory(TZipSource& source, const TEndRecordPosition& end) {
+    const auto& eocd = end.record;
+    // Bytes that look like a Zip64 locator may be the tail of a stored name; they count only when the end
+    // record itself points to Zip64 or they lead to a real Zip64 record.
+    auto zip64 = LocateZip64Directory(source, end.offset);
+    if (zip64)
+        return *zip64;
+    if (NeedsZip64(eocd))
+        throw EAbZipInvalid();
+    if (eocd.numberOfThisDisk != 0 || eocd.diskWhereCentralDirectoryStarts != 0)
+        throw EAbZipInvalid();
+    return {eocd.totalEntries, eocd.sizeOfCentralDirectory, eocd.offsetOfCentralDirectory, end.offset, false};
 }
 
 } // namespace
@@ -143,9 +164,12 @@ TZipDirectory ReadZipDirectory(TZipSource& source, TZipNameDecoder& names) {
         item.header = *header;
         item.rawFileName.assign(name.begin(), name.end());
         item.fileName = names.Decode(*header, name, extra);
-        item.isFolder = (header->externalFileAttributes & MsDosDirectoryAttribute) != 0 ||
-                        (!item.fileName.empty() && item.fileName.back() == '/') ||
-                        (item.HasUnixMode() && S_ISDIR(item.UnixMode()));
+        // With a Unix mode the low attribute bits are not MS-DOS attributes (some writers fill them with
+        // ones).
+        bool directoryAttribute = item.HasUnixMode()
+                                      ? S_ISDIR(item.UnixMode())
+                                      : (header->externalFileAttributes & MsDosDirectoryAttribute) != 0;
+        item.isFolder = directoryAttribute || (!item.fileName.empty() && item.fileName.back() == '/');
         directory.items.push_back(std::move(item));
         rest = rest.subspan(CentralDirectoryFileHeader::FixedSize + variable);
     }

@@ -159,11 +159,11 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
         throw EAbZipDataError("No local file header at offset " + std::to_string(localOffset) + ": " +
                               item.fileName);
     FInput.Skip(uint64_t{local->fileNameLength} + local->extraFieldLength, "local file header");
-    if (FInput.Remaining() < cd.compressedSize)
-        throw EAbZipDataError("Entry data reaches into the central directory: " + item.fileName);
-    FInput.Limit(cd.compressedSize);
+    // A stored size that reaches into the central directory is cut there; a decoder that needs the bytes
+    // beyond finds its data ending early.
+    FInput.Limit(std::min(cd.compressedSize, FInput.Remaining()));
 
-    uint64_t compressedSize = cd.compressedSize;
+    uint64_t compressedSize = FInput.Remaining();
     if (item.IsEncrypted()) {
         CheckPassword(item, *local);
         compressedSize -= EncryptionHeaderSize;
