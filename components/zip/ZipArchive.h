@@ -88,7 +88,6 @@ public:
 
 private:
     struct TState;
-    void Load(std::unique_ptr<TZipSource> source);
     std::unique_ptr<TState> FState;
 };
 
