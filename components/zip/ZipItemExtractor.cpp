@@ -1,0 +1,224 @@
+#include "ZipItemExtractor.h"
+
+#include "ZipDecoder.h"
+#include "ZipErrors.h"
+#include "ZipPaths.h"
+
+#include <cerrno>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace kalmora {
+
+namespace {
+
+constexpr size_t BlockSize = 256 * 1024;
+
+unsigned ProcessUmask() {
+    // Asking umask() means changing it for a moment, which other threads would see; the kernel reports it.
+    static const unsigned mask = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
+        return 022u;
+    }();
+    return mask;
+}
+
+void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& shownPath) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EInOutError::FromErrno("Cannot write", shownPath, errno);
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+} // namespace
+
+time_t DosDateTimeToTime(uint16_t date, uint16_t time) {
+    if (date == 0)
+        return -1;
+    struct tm tm {};
+    tm.tm_year = ((date >> 9) & 0x7F) + 80;
+    tm.tm_mon = ((date >> 5) & 0x0F) - 1;
+    tm.tm_mday = date & 0x1F;
+    tm.tm_hour = time >> 11;
+    tm.tm_min = (time >> 5) & 0x3F;
+    tm.tm_sec = (time & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    return mktime(&tm);
+}
+
+unsigned TargetMode(const TZipItem& item, unsigned umask) {
+    if (item.HasUnixMode()) {
+        unsigned mode = item.UnixMode();
+        // A link becomes a file holding the link text; it has no business being executable.
+        if (S_ISLNK(mode))
+            return mode & 0666;
+        return mode & 0777; // setuid, setgid and sticky are dropped
+    }
+    if (item.isFolder)
+        return 0777 & ~umask; // a read-only folder means nothing to its files, so the bit is not applied
+    unsigned mode = 0666 & ~umask;
+    if (item.header.externalFileAttributes & MsDosReadOnlyAttribute)
+        mode &= ~0222u;
+    return mode;
+}
+
+TZipItemExtractor::TZipItemExtractor(TZipArchive& owner, TZipSource& source, const TZipDirectory& directory,
+                                     TZipTargetTree& tree)
+    : FOwner(owner), FDirectory(directory), FTree(tree), FInput(source, BlockSize), FOutput(BlockSize),
+      FUmask(ProcessUmask()) {}
+
+int TZipItemExtractor::ParentFolder(const std::vector<std::string>& segments, size_t count) {
+    bool create = FOwner.ExtractOptions.Contains(TExtractOption::eoCreateDirs);
+    try {
+        return FTree.Folder(segments, count, create);
+    } catch (const EInOutError& e) {
+        if (!create)
+            throw;
+        throw EParentFolderError(e.Message(), e.ErrorCode);
+    }
+}
+
+void TZipItemExtractor::Extract(const TZipItem& item) {
+    std::vector<std::string> segments = SafeRelativeSegments(item.fileName);
+    if (item.isFolder) {
+        if (!FOwner.ExtractOptions.Contains(TExtractOption::eoRestorePath))
+            return;
+        ParentFolder(segments, segments.size());
+        FTree.DeferFolderAttributes(
+            segments, TargetMode(item, FUmask),
+            DosDateTimeToTime(item.header.lastModFileDate, item.header.lastModFileTime));
+        return;
+    }
+    if (!FOwner.ExtractOptions.Contains(TExtractOption::eoRestorePath))
+        segments.erase(segments.begin(), segments.end() - 1);
+    ExtractFile(item, segments);
+}
+
+void TZipItemExtractor::CheckPassword(const TZipItem& item, const LocalFileHeader& local) {
+    if (FInput.Remaining() < EncryptionHeaderSize)
+        throw EAbZipDataError("Encrypted entry too short for its encryption header: " + item.fileName);
+    std::array<uint8_t, EncryptionHeaderSize> header{};
+    FInput.ReadExact(header, "encryption header");
+    // With a data descriptor the CRC was not known when the header was written; the time stands in.
+    uint8_t checkByte = (item.header.generalPurposeBitFlag & FlagDataDescriptor)
+                            ? static_cast<uint8_t>(local.lastModFileTime >> 8)
+                            : static_cast<uint8_t>(item.header.crc32 >> 24);
+    std::string& password = FOwner.Password;
+    int failures = 0;
+    for (;;) {
+        if (password.empty()) {
+            if (FOwner.OnNeedPassword)
+                FOwner.OnNeedPassword(item, password);
+            if (password.empty())
+                throw EAbZipInvalidPassword();
+        }
+        auto decrypter = std::make_unique<TZipDecrypter>(password);
+        if (decrypter->CheckHeader(header, checkByte)) {
+            FInput.SetDecrypter(std::move(decrypter));
+            return;
+        }
+        // Without a handler the password cannot change, so further tests would fail alike.
+        if (++failures > FOwner.PasswordRetries || !FOwner.OnNeedPassword)
+            throw EAbZipInvalidPassword();
+        FOwner.OnNeedPassword(item, password);
+    }
+}
+
+void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std::string>& segments) {
+    const auto& cd = item.header;
+    if ((cd.versionNeededToExtract & 0xFF) >= 64)
+        throw EAbZipVersion();
+    const TZipMethodInfo* method = FindZipMethod(cd.compressionMethod);
+    if (!method || (cd.generalPurposeBitFlag & FlagStrongEncryption))
+        throw EAbZipInvalidMethod();
+
+    // The local header: its name and extra field may differ in length from the directory's copy.
+    uint64_t localOffset = FDirectory.archiveStart + cd.relativeOffsetOfLocalHeader;
+    if (localOffset < cd.relativeOffsetOfLocalHeader || localOffset >= FDirectory.centralDirectoryStart)
+        throw EAbZipDataError("Local header offset outside the archive: " + item.fileName);
+    uint64_t window = FDirectory.centralDirectoryStart - localOffset;
+    uint64_t expected =
+        LocalFileHeader::FixedSize + cd.fileNameLength + cd.extraFieldLength + cd.compressedSize;
+    FInput.Reset(localOffset, window, static_cast<size_t>(std::min<uint64_t>(expected + 64, BlockSize)));
+    std::array<uint8_t, LocalFileHeader::FixedSize> localBytes{};
+    FInput.ReadExact(localBytes, "local file header");
+    auto local = ParseLocalFileHeader(localBytes);
+    if (!local)
+        throw EAbZipDataError("No local file header at offset " + std::to_string(localOffset) + ": " +
+                              item.fileName);
+    FInput.Skip(uint64_t{local->fileNameLength} + local->extraFieldLength, "local file header");
+    // A stored size that reaches into the central directory is cut there; a decoder that needs the bytes
+    // beyond finds its data ending early.
+    FInput.Limit(std::min(cd.compressedSize, FInput.Remaining()));
+
+    uint64_t compressedSize = FInput.Remaining();
+    if (item.IsEncrypted()) {
+        CheckPassword(item, *local);
+        compressedSize -= EncryptionHeaderSize;
+    }
+
+    int folder = ParentFolder(segments, segments.size() - 1);
+    const std::string& leaf = segments.back();
+    std::string shownPath = FTree.BaseDirectory() + "/" + item.fileName;
+    if (FOwner.OnConfirmOverwrite && FTree.Exists(folder, leaf)) {
+        bool confirm = true;
+        FOwner.OnConfirmOverwrite(item, confirm);
+        if (!confirm)
+            return;
+        folder = ParentFolder(segments, segments.size() - 1);
+    }
+    TFileDescriptor file = FTree.CreateFile(folder, leaf, shownPath);
+    try {
+        uLong crc = crc32(0, nullptr, 0);
+        if (cd.uncompressedSize > 0) {
+            TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
+                                     cd.uncompressedSize};
+            auto decoder = method->factory(FInput, params);
+            uint64_t left = cd.uncompressedSize;
+            for (;;) {
+                // Asking for one byte more than declared tells whether the stream goes on past its size.
+                size_t want = static_cast<size_t>(std::min<uint64_t>(FOutput.size(), left + 1));
+                size_t n = decoder->Decode(std::span(FOutput).first(want));
+                if (n == 0)
+                    break;
+                if (n > left)
+                    throw EAbZipDataError("Entry data decodes to more than its declared size: " +
+                                          item.fileName);
+                crc = crc32(crc, FOutput.data(), static_cast<uInt>(n));
+                WriteAll(file.Get(), FOutput.data(), n, shownPath);
+                left -= n;
+            }
+            if (left > 0)
+                throw EAbZipDataError("Entry data ends before its declared size: " + item.fileName);
+        }
+        if (static_cast<uint32_t>(crc) != cd.crc32)
+            throw EAbZipBadCRC();
+        time_t modified = DosDateTimeToTime(cd.lastModFileDate, cd.lastModFileTime);
+        if (modified != -1) {
+            struct timespec times[2] = {{modified, 0}, {modified, 0}};
+            ::futimens(file.Get(), times);
+        }
+        if (::fchmod(file.Get(), TargetMode(item, FUmask)) != 0)
+            throw EInOutError::FromErrno("Cannot set attributes of", shownPath, errno);
+        if (int error = file.Close())
+            throw EInOutError::FromErrno("Cannot write", shownPath, error);
+    } catch (...) {
+        file.Reset();
+        FTree.Delete(folder, leaf);
+        throw;
+    }
+}
+
+} // namespace kalmora

@@ -1,0 +1,47 @@
+#pragma once
+
+// The work for one entry: its target path, its folders, the password check, decoding into the target file
+// and the file's time and permissions.
+
+#include "runtime/Exceptions.h"
+#include "zip/ZipArchive.h"
+#include "zip/ZipCentralDirectory.h"
+#include "zip/ZipEntryInput.h"
+#include "zip/ZipTargetTree.h"
+
+namespace kalmora {
+
+// A parent folder that cannot be created: this one ends the whole extraction.
+class EParentFolderError : public EInOutError {
+public:
+    using EInOutError::EInOutError;
+};
+
+// Seconds since the epoch for an MS-DOS date and time taken as local time; -1 when it names no time.
+time_t DosDateTimeToTime(uint16_t date, uint16_t time);
+// The permission bits an extracted file or folder receives: the Unix mode's rwx bits for entries that carry
+// one, otherwise rw (rwx for folders) under the umask, with every write bit cleared for read-only files.
+unsigned TargetMode(const TZipItem& item, unsigned umask);
+
+class TZipItemExtractor {
+public:
+    TZipItemExtractor(TZipArchive& owner, TZipSource& source, const TZipDirectory& directory,
+                      TZipTargetTree& tree);
+
+    // Throws the entry's failure; EParentFolderError when a parent folder cannot be created.
+    void Extract(const TZipItem& item);
+
+private:
+    void ExtractFile(const TZipItem& item, const std::vector<std::string>& segments);
+    void CheckPassword(const TZipItem& item, const LocalFileHeader& local);
+    int ParentFolder(const std::vector<std::string>& segments, size_t count);
+
+    TZipArchive& FOwner;
+    const TZipDirectory& FDirectory;
+    TZipTargetTree& FTree;
+    TZipEntryInput FInput;
+    std::vector<uint8_t> FOutput;
+    unsigned FUmask;
+};
+
+} // namespace kalmora

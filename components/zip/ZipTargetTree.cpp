@@ -1,0 +1,129 @@
+#include "ZipTargetTree.h"
+
+#include "ZipErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalmora {
+
+void TFileDescriptor::Reset() {
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+}
+
+int TFileDescriptor::Close() {
+    if (FFd < 0)
+        return 0;
+    int rc = ::close(Release());
+    return rc == 0 ? 0 : errno;
+}
+
+namespace {
+
+std::string JoinSegments(const std::vector<std::string>& segments, size_t count) {
+    std::string path;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            path += '/';
+        path += segments[i];
+    }
+    return path;
+}
+
+constexpr int DirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+} // namespace
+
+TZipTargetTree::TZipTargetTree(const std::string& baseDirectory) : FBase(baseDirectory) {
+    FBaseFd = TFileDescriptor(
+        ::open(baseDirectory.empty() ? "." : baseDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!FBaseFd.Valid())
+        throw EAbNoSuchDirectory();
+}
+
+int TZipTargetTree::Folder(const std::vector<std::string>& segments, size_t count, bool create) {
+    if (count == 0)
+        return FBaseFd.Get();
+    std::string path = JoinSegments(segments, count);
+    if (FCachedFd.Valid() && path == FCachedPath)
+        return FCachedFd.Get();
+    FCachedFd.Reset();
+    TFileDescriptor current;
+    int parent = FBaseFd.Get();
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& name = segments[i];
+        int fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
+        if (fd < 0 && errno == ENOENT && create) {
+            if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+                throw EInOutError::FromErrno("Cannot create folder",
+                                             FBase + "/" + JoinSegments(segments, i + 1), errno);
+            fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
+        }
+        if (fd < 0) {
+            // A file or a symbolic link where a folder belongs is as fatal as a folder that cannot be made.
+            int error = errno == ELOOP ? ENOTDIR : errno;
+            throw EInOutError::FromErrno(create ? "Cannot create folder" : "Folder does not exist",
+                                         FBase + "/" + JoinSegments(segments, i + 1), error);
+        }
+        current = TFileDescriptor(fd);
+        parent = current.Get();
+    }
+    FCachedPath = std::move(path);
+    FCachedFd = std::move(current);
+    return FCachedFd.Get();
+}
+
+TFileDescriptor TZipTargetTree::CreateFile(int folder, const std::string& leaf,
+                                           const std::string& shownPath) {
+    constexpr int Flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(folder, leaf.c_str(), Flags, 0600);
+    if (fd < 0 && errno == ELOOP) {
+        if (::unlinkat(folder, leaf.c_str(), 0) == 0)
+            fd = ::openat(folder, leaf.c_str(), Flags | O_EXCL, 0600);
+        else
+            errno = ELOOP;
+    }
+    if (fd < 0)
+        throw EInOutError::FromErrno("Cannot create file", shownPath, errno);
+    return TFileDescriptor(fd);
+}
+
+bool TZipTargetTree::Exists(int folder, const std::string& leaf) {
+    struct stat st {};
+    return ::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+void TZipTargetTree::Delete(int folder, const std::string& leaf) {
+    ::unlinkat(folder, leaf.c_str(), 0);
+}
+
+void TZipTargetTree::DeferFolderAttributes(std::vector<std::string> segments, unsigned mode,
+                                           time_t modified) {
+    FDeferred.push_back({std::move(segments), mode, modified});
+}
+
+void TZipTargetTree::ApplyFolderAttributes() {
+    FCachedFd.Reset();
+    // Deepest first, so a parent that loses its permissions has no children left to reach.
+    std::stable_sort(FDeferred.begin(), FDeferred.end(),
+                     [](const auto& a, const auto& b) { return a.segments.size() > b.segments.size(); });
+    for (auto it = FDeferred.begin(); it != FDeferred.end(); ++it) {
+        try {
+            int fd = Folder(it->segments, it->segments.size(), false);
+            struct timespec times[2] = {{it->modified, 0}, {it->modified, 0}};
+            ::futimens(fd, times);
+            ::fchmod(fd, it->mode);
+        } catch (const EInOutError&) {
+            // The folder went away or was replaced by a file from a later entry: nothing to set.
+        }
+    }
+    FDeferred.clear();
+    FCachedFd.Reset();
+}
+
+} // namespace kalmora

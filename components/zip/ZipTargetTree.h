@@ -1,0 +1,74 @@
+#pragma once
+
+// The folder tree entries are written into. Every step goes through directory descriptors opened without
+// following symbolic links, so nothing reaches outside the base directory, whatever was there before.
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace kalmora {
+
+class TFileDescriptor {
+public:
+    TFileDescriptor() = default;
+    explicit TFileDescriptor(int fd) : FFd(fd) {}
+    ~TFileDescriptor() { Reset(); }
+    TFileDescriptor(TFileDescriptor&& other) noexcept : FFd(other.Release()) {}
+    TFileDescriptor& operator=(TFileDescriptor&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            FFd = other.Release();
+        }
+        return *this;
+    }
+    int Get() const { return FFd; }
+    bool Valid() const { return FFd >= 0; }
+    int Release() {
+        int fd = FFd;
+        FFd = -1;
+        return fd;
+    }
+    void Reset();
+    // Closes and reports a failed close (a late write error) as errno; returns 0 on success.
+    int Close();
+
+private:
+    int FFd = -1;
+};
+
+class TZipTargetTree {
+public:
+    // Throws EAbNoSuchDirectory when baseDirectory is not an existing folder.
+    explicit TZipTargetTree(const std::string& baseDirectory);
+
+    // The folder made of the first count segments, created level by level when create is set. The
+    // descriptor stays owned by the tree and is valid until the next call. Throws EInOutError.
+    int Folder(const std::vector<std::string>& segments, size_t count, bool create);
+    // Creates or truncates the file leaf in folder; a symbolic link in its place is replaced, never followed.
+    // Throws EInOutError.
+    TFileDescriptor CreateFile(int folder, const std::string& leaf, const std::string& shownPath);
+    bool Exists(int folder, const std::string& leaf);
+    void Delete(int folder, const std::string& leaf);
+
+    // Folder attributes are set when all entries are written, so that a folder without write permission
+    // still receives its files.
+    void DeferFolderAttributes(std::vector<std::string> segments, unsigned mode, time_t modified);
+    void ApplyFolderAttributes();
+
+    const std::string& BaseDirectory() const { return FBase; }
+
+private:
+    struct TFolderAttributes {
+        std::vector<std::string> segments;
+        unsigned mode;
+        time_t modified;
+    };
+    std::string FBase;
+    TFileDescriptor FBaseFd;
+    std::string FCachedPath;
+    TFileDescriptor FCachedFd;
+    std::vector<TFolderAttributes> FDeferred;
+};
+
+} // namespace kalmora
