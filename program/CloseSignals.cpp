@@ -1,6 +1,7 @@
 #include "CloseSignals.h"
 
 #include <csignal>
+#include <initializer_list>
 
 namespace kalmora {
 namespace {

@@ -1,13 +1,10 @@
 #include "FolderReplace.h"
 
 #include "UtilBox/FileHelpers.h"
+#include "fs/FileSystem.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace kalmora {
 namespace {
@@ -18,17 +15,12 @@ bool Exists(const std::string& path) {
 }
 
 bool RenameNoReplace(const std::string& from, const std::string& to) {
-    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+    return fs::RenameNoReplace(from, to) == 0;
 }
 
 // The renames must reach the disk before the old content is deleted, or a power cut could lose both.
 void SyncParent(const std::string& path) {
-    auto parent = std::filesystem::path(path).parent_path();
-    int fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    fs::SyncDirectory(fs::ParentDirectory(path));
 }
 
 bool ExchangeUnsupported(int error) {
@@ -44,11 +36,11 @@ std::string SetAsideName(const std::string& target) {
 bool ReplaceFolder(const std::string& newFolder, const std::string& target) {
     const std::string from = StripTrailingBackslash(newFolder);
     const std::string to = StripTrailingBackslash(target);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
+    const int error = fs::RenameExchange(from, to);
+    if (error == 0) {
         SyncParent(to);
         return true;
     }
-    const int error = errno;
     if (error == ENOENT && !Exists(to)) {
         bool moved = RenameNoReplace(from, to);
         if (moved)

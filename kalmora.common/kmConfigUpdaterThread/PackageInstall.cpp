@@ -3,6 +3,7 @@
 #include "FolderReplace.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
+#include "fs/FileSystem.h"
 #include "fs/TreeOps.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
@@ -49,12 +50,12 @@ bool MakeEmpty(const std::string& dir) {
 
 bool CopyInto(const std::string& from, const std::string& to) {
     if (from.ends_with("/*"))
-        return CopyTree(from.substr(0, from.size() - 2), to);
+        return fs::CopyTree(from.substr(0, from.size() - 2), to);
     std::string target = to;
     if (IsPlainDirectory(to))
         target = AddTrailingBackslash(to) + std::filesystem::path(from).filename().string();
     if (IsPlainDirectory(from))
-        return CopyTree(from, target);
+        return fs::CopyTree(from, target);
     return CopyFileTo(from, target, true);
 }
 
@@ -159,15 +160,17 @@ bool ShellFileOperation(const std::string& from, const std::string& to, unsigned
                 IsPlainDirectory(target) && !source.ends_with("/*")
                     ? AddTrailingBackslash(target) + std::filesystem::path(source).filename().string()
                     : target;
-            if (!source.ends_with("/*") && ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, moved.c_str(),
-                                                       IsPlainDirectory(source) ? RENAME_NOREPLACE : 0) == 0)
+            const bool renamed = !source.ends_with("/*") &&
+                                 (IsPlainDirectory(source) ? fs::RenameNoReplace(source, moved) == 0
+                                                           : ::rename(source.c_str(), moved.c_str()) == 0);
+            if (renamed)
                 return true;
             return CopyInto(source, target) && DeletePath(source);
         }
         case FO_DELETE:
             return DeletePath(source);
         case FO_RENAME:
-            return ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
+            return fs::RenameNoReplace(source, target) == 0;
         default:
             return false;
         }

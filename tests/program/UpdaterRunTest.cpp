@@ -61,7 +61,8 @@ protected:
         std::ofstream out(served + "configinfo.xml");
         out << "<?xml version=\"1.0\"?>\n<kmconfig>\n";
         for (auto& e : entries)
-            out << "<" << e.kind << "><date>" << e.date << "</date><url>" << e.url << "</url></" << e.kind << ">\n";
+            out << "<" << e.kind << "><date>" << e.date << "</date><url>" << e.url << "</url></" << e.kind
+                << ">\n";
         out << extra << "</kmconfig>\n";
     }
     // A package on the server, named kind-date.zip, and its manifest URL with the base-URL placeholder.
@@ -115,7 +116,8 @@ TEST_F(UpdaterRun, PasswordWithLineBreakOpensThePatch) {
     Manifest({{"patch", "2026-12-01", Package("patch", "1", {{"patch/bin/a.dll", "new a"}}, "secret")}});
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(Requested("/kmdata/kmconfig/lic/A1B2.pwd"));
-    EXPECT_EQ(ReadTree(install), (Tree{{"bin/a.dll", "new a"}, {"bin/b.dll", "old b"}, {"other.txt", "stays"}}));
+    EXPECT_EQ(ReadTree(install),
+              (Tree{{"bin/a.dll", "new a"}, {"bin/b.dll", "old b"}, {"other.txt", "stays"}}));
     EXPECT_EQ(Recorded("patch"), "2026-12-01");
     EXPECT_FALSE(fs::exists(config + "patch/patch.zip")); // copy mode consumes the package
 }
@@ -159,7 +161,8 @@ TEST_F(UpdaterRun, SeedWithoutManifestRecordsInit) {
 
 TEST_F(UpdaterRun, SeedAndManifestInOneRunEndWithTheDate) {
     MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
-    Manifest({{"partner", "2026-12-05", Package("partner", "1", {{"partner/p.ini", "new"}, {"partner/q.ini", "q"}})}});
+    Manifest({{"partner", "2026-12-05",
+               Package("partner", "1", {{"partner/p.ini", "new"}, {"partner/q.ini", "q"}})}});
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(ReadTree(config + "partner"), (Tree{{"p.ini", "new"}, {"q.ini", "q"}}));
     EXPECT_EQ(Recorded("partner"), "2026-12-05");
@@ -181,9 +184,10 @@ TEST_F(UpdaterRun, DevPackageReplacesTheFolderExactly) {
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(ReadTree(config + "dev"), (Tree{{"devices/x.ini", "new x"}}));
     EXPECT_EQ(Recorded("dev"), "2026-12-01");
-    // Nothing of the work is left in the configuration folder.
+    // Nothing of the work is left in the configuration folder; the instance lock stays beside the kinds.
     for (auto& entry : fs::directory_iterator(config))
-        EXPECT_TRUE(entry.path().filename() == "dev") << entry.path();
+        EXPECT_TRUE(entry.path().filename() == "dev" || entry.path().filename() == ".kalmora-updater.lock")
+            << entry.path();
 }
 
 TEST_F(UpdaterRun, PatchWithoutInstallationDirectoryRemovesThePackage) {
@@ -212,8 +216,9 @@ TEST_F(UpdaterRun, CommentInADateEndsTheRun) {
     MakeZip(config + "patch/patch.zip", {{"patch/x", "x"}});
     Password("secret");
     fs::create_directories(install);
-    Manifest({{"dev", "2026-12-01", Package("dev", "1", NewDev)}},
-             "<partner><date>2026-12-05<!-- note --></date><url>#KMCONFIGDIR#packages/p.zip</url></partner>\n");
+    Manifest(
+        {{"dev", "2026-12-01", Package("dev", "1", NewDev)}},
+        "<partner><date>2026-12-05<!-- note --></date><url>#KMCONFIGDIR#packages/p.zip</url></partner>\n");
     MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(Recorded("dev"), "2026-12-01");
@@ -296,9 +301,9 @@ TEST_F(UpdaterRun, KilledAtAnyInstantNeverLosesTheDevFolder) {
     WriteTree(config + "dev", oldDev);
     ASSERT_EQ(Run(), 0);
     // The program waits a second after the work before it ends; the kills aim at the work.
-    const auto runTime = std::max(std::chrono::duration_cast<std::chrono::microseconds>(
-                                      std::chrono::steady_clock::now() - start - 1s),
-                                  std::chrono::microseconds(50000));
+    const auto runTime = std::max(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start - 1s),
+        std::chrono::microseconds(50000));
     ASSERT_EQ(ReadTree(config + "dev"), expectedNew);
 
     std::mt19937 random(12345);

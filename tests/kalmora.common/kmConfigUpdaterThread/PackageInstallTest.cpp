@@ -1,6 +1,7 @@
+#include "kmConfigUpdaterThread/PackageInstall.h"
+
 #include "UpdaterProcess.h"
 #include "kmConfigUpdaterThread/FolderReplace.h"
-#include "kmConfigUpdaterThread/PackageInstall.h"
 
 #include <filesystem>
 #include <fstream>
@@ -77,7 +78,8 @@ TEST_F(FolderTest, ShellCopyMergesAndOverwrites) {
     WriteTree(P("install"), {{"bin/a.dll", "old a"}, {"bin/b.dll", "old b"}});
     chmod(P("pkg/patch/bin/a.dll").c_str(), 0750);
     ASSERT_TRUE(ShellFileOperation(P("pkg/patch/*"), P("install/"), FO_COPY, false));
-    EXPECT_EQ(ReadTree(P("install")), (Tree{{"bin/a.dll", "new a"}, {"bin/b.dll", "old b"}, {"lib/n.so", "new"}}));
+    EXPECT_EQ(ReadTree(P("install")),
+              (Tree{{"bin/a.dll", "new a"}, {"bin/b.dll", "old b"}, {"lib/n.so", "new"}}));
     struct stat st;
     ASSERT_EQ(stat(P("install/bin/a.dll").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0750u);
