@@ -6,6 +6,7 @@
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace kalmora;
 using namespace kalmora::testing;
@@ -237,4 +238,19 @@ TEST_F(SettingsStore, ACorruptUserHiveIsReadAsAbsentAndNeverWritten) {
     EXPECT_EQ(ReadFile(Dir / "user/HKCU.reg"), garbage);
     ASSERT_FALSE(DebugLines.empty());
     EXPECT_NE(DebugLines[0].find(Dir / "user/HKCU.reg"), std::string::npos) << DebugLines[0];
+}
+
+TEST_F(SettingsStore, TwoThreadsWritingAtOnceLoseNoValue) {
+    auto writer = [](int id) {
+        for (int i = 0; i < 50; ++i)
+            if (!WriteRegistryString("t" + std::to_string(id) + "\\v" + std::to_string(i), std::to_string(i)))
+                return;
+    };
+    std::thread first(writer, 1), second(writer, 2);
+    first.join();
+    second.join();
+    for (int id = 1; id <= 2; ++id)
+        for (int i = 0; i < 50; ++i)
+            EXPECT_EQ(ReadRegistryString("t" + std::to_string(id) + "\\v" + std::to_string(i), "lost"),
+                      std::to_string(i));
 }
