@@ -144,7 +144,10 @@ bool IsValidKeyPath(std::string_view path) {
     if (HasControlChar(path))
         return false;
     auto parts = SplitKeyPath(path);
-    return std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return p.size() <= 255; });
+    // The registry's own depth limit; it also keeps the recursive walks over a hostile file off the stack's
+    // end.
+    return parts.size() <= MaxKeyDepth &&
+           std::all_of(parts.begin(), parts.end(), [](const std::string& p) { return p.size() <= 255; });
 }
 
 bool IsValidValueName(std::string_view name) {

@@ -72,7 +72,8 @@ public:
 
 // The non-empty parts of a key path; leading, trailing and doubled "\" add nothing.
 std::vector<std::string> SplitKeyPath(std::string_view path);
-// A key path the store can hold: every part at most 255 bytes, no control characters.
+inline constexpr size_t MaxKeyDepth = 512;
+// A key path the store can hold: at most MaxKeyDepth parts of at most 255 bytes each, no control characters.
 bool IsValidKeyPath(std::string_view path);
 bool IsValidValueName(std::string_view name);
 

@@ -126,6 +126,17 @@ TEST(RegFileFormat, KeepsEmptyKeysAndWritesTheFormatOfTheRegistryEditor) {
     EXPECT_EQ(Parsed(FormatRegFile(root, HiveId::CurrentUser), HiveId::CurrentUser), root);
 }
 
+TEST(RegFileFormat, RefusesKeysNestedDeeperThanTheRegistryAllows) {
+    std::string path;
+    for (size_t i = 0; i < MaxKeyDepth; ++i)
+        path += "\\k";
+    TRegFileContent content;
+    std::string error;
+    EXPECT_TRUE(ParseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE" + path + "]\n", content, error)) << error;
+    EXPECT_FALSE(ParseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE" + path + "\\k]\n", content, error));
+    EXPECT_EQ(error, "line 2: invalid key path");
+}
+
 TEST(RegFileFormat, ImportDeletionsRemoveKeysAndValues) {
     TRegNode root = Parsed(HandWritten);
     TRegFileContent content;

@@ -1,0 +1,102 @@
+#include "kmbpShared/UpdateKinds.h"
+
+#include "UtilBox/InternalError.h"
+#include "UtilBox/Registry.h"
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalmora;
+using namespace kalmora::testing;
+
+namespace {
+
+class UpdateKinds : public ::testing::Test {
+protected:
+    TScratchFolder Dir;
+
+    void SetUp() override {
+        ::setenv("KALMORA_HKLM_FILE", (Dir / "HKLM.reg").c_str(), 1);
+        ::setenv("KALMORA_HKCU_FILE", (Dir / "HKCU.reg").c_str(), 1);
+        SetStandardRegistryRoot("Software\\Kalmora");
+    }
+    void TearDown() override {
+        ResetStandardRegistryRoot();
+        ::unsetenv("KALMORA_HKLM_FILE");
+        ::unsetenv("KALMORA_HKCU_FILE");
+    }
+
+    struct TDirs {
+        std::string Source, Target;
+        bool Replace = false, NeedsPassword = false;
+    };
+    static TDirs Resolve(const std::string& kind) {
+        TDirs dirs{"stale", "stale", false, false};
+        GetOnlineUpdateDirs(kind, dirs.Source, dirs.Target, dirs.Replace, dirs.NeedsPassword);
+        return dirs;
+    }
+};
+
+} // namespace
+
+TEST_F(UpdateKinds, ResolveBelowTheDatabaseAndInstallationDirectories) {
+    ASSERT_TRUE(WriteRegistryString("DatabaseDir", "/srv/kalmora/db", "Software\\Kalmora"));
+    ASSERT_TRUE(WriteRegistryString("InstallDir", "/opt/kalmora/", "Software\\Kalmora"));
+    EXPECT_EQ(GetDatabaseDir(), "/srv/kalmora/db/");
+    EXPECT_EQ(GetInstallDir(), "/opt/kalmora/"); // no second slash
+    EXPECT_EQ(GetConfigDir(), "/srv/kalmora/db/config/");
+    EXPECT_EQ(GetDevConfigDir(), "/srv/kalmora/db/config/dev/");
+    EXPECT_EQ(GetPartnerConfigDir(), "/srv/kalmora/db/config/partner/");
+
+    auto dev = Resolve("dev");
+    EXPECT_EQ(dev.Source, "/srv/kalmora/db/config/dev/");
+    EXPECT_EQ(dev.Target, dev.Source);
+    EXPECT_TRUE(dev.Replace);
+    EXPECT_FALSE(dev.NeedsPassword);
+    auto partner = Resolve("partner");
+    EXPECT_EQ(partner.Target, "/srv/kalmora/db/config/partner/");
+    EXPECT_TRUE(partner.Replace);
+    auto patch = Resolve("patch");
+    EXPECT_EQ(patch.Source, "/srv/kalmora/db/config/patch/");
+    EXPECT_EQ(patch.Target, "/opt/kalmora/");
+    EXPECT_FALSE(patch.Replace);
+    EXPECT_TRUE(patch.NeedsPassword);
+}
+
+TEST_F(UpdateKinds, MissingSettingsGiveRelativeAndEmptyDirectories) {
+    EXPECT_EQ(GetDatabaseDir(), "");
+    EXPECT_EQ(GetDevConfigDir(), "config/dev/");
+    auto patch = Resolve("patch");
+    EXPECT_EQ(patch.Source, "config/patch/");
+    EXPECT_EQ(patch.Target, "");
+    EXPECT_FALSE(patch.Replace);
+    EXPECT_TRUE(patch.NeedsPassword);
+    EXPECT_FALSE(Exists(Dir / "HKLM.reg")); // resolving never writes
+}
+
+TEST_F(UpdateKinds, ThePerUserSettingWins) {
+    ASSERT_TRUE(WriteRegistryString("DatabaseDir", "/machine", "Software\\Kalmora"));
+    ASSERT_TRUE(WriteRegistryString("DatabaseDir", "/user", "Software\\Kalmora", true));
+    EXPECT_EQ(GetConfigDir(), "/user/config/");
+}
+
+class UnknownKind : public UpdateKinds, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(UnknownKind, RaisesAnInternalErrorNamingIt) {
+    std::string source, target = "unchanged";
+    bool replace = false, needsPassword = false;
+    try {
+        GetOnlineUpdateDirs(GetParam(), source, target, replace, needsPassword);
+        FAIL() << "no exception";
+    } catch (const EInternalError& e) {
+        EXPECT_EQ(e.Message(), "Unknown online update type: " + GetParam());
+    }
+    // The source directory is set for every kind; the target was cleared first.
+    EXPECT_EQ(source, "config/" + GetParam() + "/");
+    EXPECT_EQ(target, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnknownKind, ::testing::Values("Dev", "PATCH", "", "devs"),
+                         [](const auto& info) {
+                             return info.param.empty() ? std::string("Empty") : info.param;
+                         });

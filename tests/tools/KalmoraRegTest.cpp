@@ -1,0 +1,224 @@
+// kalmora-reg run as a process, the way scripts and the demo use it.
+
+#include "registry/RegFileFormat.h"
+#include "support/ScratchFolder.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace kalmora::registry;
+using namespace kalmora::testing;
+
+namespace {
+
+struct TRun {
+    int Exit = -1;
+    std::string Out, Err;
+};
+
+std::string Drain(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+// Runs the tool with `args`, `input` on its stdin. Output is small, so reading one pipe after the other is
+// safe.
+TRun RunTool(const std::vector<std::string>& args, const std::string& input = {}) {
+    int in[2], out[2], err[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0)
+        return {};
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            ::close(fd);
+        std::vector<char*> argv{const_cast<char*>(KALMORA_REG_TOOL)};
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(KALMORA_REG_TOOL, argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    (void)!::write(in[1], input.data(), input.size());
+    ::close(in[1]);
+    TRun run;
+    run.Out = Drain(out[0]);
+    run.Err = Drain(err[0]);
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class RegTool : public ::testing::Test {
+protected:
+    TScratchFolder Dir;
+    std::string MachineFile = Dir / "lib/HKLM.reg";
+    std::string UserFile = Dir / "home/HKCU.reg";
+
+    void SetUp() override {
+        ::setenv("KALMORA_HKLM_FILE", MachineFile.c_str(), 1);
+        ::setenv("KALMORA_HKCU_FILE", UserFile.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("KALMORA_HKLM_FILE");
+        ::unsetenv("KALMORA_HKCU_FILE");
+    }
+};
+
+TRegNode ParsedHive(const std::string& text, HiveId hive) {
+    TRegFileContent content;
+    std::string error;
+    EXPECT_TRUE(ParseRegFile(text, content, error)) << error;
+    TRegNode root;
+    ApplySections(content, hive, root);
+    return root;
+}
+
+} // namespace
+
+TEST_F(RegTool, SetThenGetPrintsTheValue) {
+    EXPECT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "DatabaseDir", "/srv/a \"b\" \\c"}).Exit, 0);
+    TRun get = RunTool({"get", "HKEY_LOCAL_MACHINE\\software\\KALMORA", "databasedir"});
+    EXPECT_EQ(get.Exit, 0) << get.Err;
+    EXPECT_EQ(get.Out, "/srv/a \"b\" \\c\n");
+
+    EXPECT_EQ(RunTool({"set", "HKCU\\Software\\Kalmora", "Retries", "0x10", "--type", "REG_DWORD"}).Exit, 0);
+    EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "Retries"}).Out, "16\n");
+    EXPECT_EQ(
+        RunTool({"set", "HKEY_CURRENT_USER\\Software\\Kalmora", "Path", "$HOME/bin", "--type=REG_EXPAND_SZ"})
+            .Exit,
+        0);
+    EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "Path"}).Out, "$HOME/bin\n");
+    EXPECT_NE(ReadFile(UserFile).find("\"Path\"=str(2):\"$HOME/bin\""), std::string::npos);
+    // The machine hive was left alone by the per-user writes.
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "Retries"}).Exit, 1);
+}
+
+TEST_F(RegTool, GetOfWhatIsAbsentExitsWithOne) {
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "DatabaseDir"}).Exit, 1); // no hive file
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "Other", "x"}).Exit, 0);
+    TRun absent = RunTool({"get", "HKLM\\Software\\Kalmora", "DatabaseDir"});
+    EXPECT_EQ(absent.Exit, 1);
+    EXPECT_EQ(absent.Out, "");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Nothing", "Other"}).Exit, 1);
+}
+
+TEST_F(RegTool, DeleteRemovesAValueOrAWholeKey) {
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "A", "1"}).Exit, 0);
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora\\Sub", "B", "2"}).Exit, 0);
+    EXPECT_EQ(RunTool({"delete", "HKLM\\Software\\Kalmora", "a"}).Exit, 0);
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "A"}).Exit, 1);
+    EXPECT_EQ(RunTool({"delete", "HKLM\\Software\\Kalmora", "A"}).Exit, 1);
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora\\Sub", "B"}).Out, "2\n");
+
+    EXPECT_EQ(RunTool({"delete", "HKLM\\Software\\Kalmora"}).Exit, 0);
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora\\Sub", "B"}).Exit, 1);
+    EXPECT_EQ(RunTool({"delete", "HKLM\\Software\\Kalmora"}).Exit, 1);
+}
+
+TEST_F(RegTool, ExportWritesAHandWrittenHiveBackWithoutLosingAValue) {
+    const std::string hand = "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\r\n"
+                             "\"DatabaseDir\"=\"/srv/kalmora/db\"\r\n"
+                             "\"lastconfigupdate.dev\"=\"2024-05-01\"\r\n"
+                             "\"Retries\"=dword:00000003\r\n"
+                             "\"Path\"=str(2):\"$HOME/bin\"\r\n"
+                             "\"Blob\"=hex:00,ff,10\r\n"
+                             "@=\"default\"\r\n\r\n"
+                             "[hkey_local_machine\\SOFTWARE\\kalmora\\Sub]\r\n"
+                             "\"retries\"=dword:ffffffff\r\n";
+    ::mkdir((Dir / "lib").c_str(), 0755);
+    WriteFile(MachineFile, hand);
+
+    EXPECT_EQ(RunTool({"get", "HKLM\\software\\kalmora", "RETRIES"}).Out, "3\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora\\sub", "Retries"}).Out, "4294967295\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", ""}).Out, "default\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "Blob"}).Out, "00,ff,10\n");
+
+    TRun exported = RunTool({"export", "HKLM"});
+    ASSERT_EQ(exported.Exit, 0) << exported.Err;
+    EXPECT_EQ(ParsedHive(exported.Out, HiveId::LocalMachine), ParsedHive(hand, HiveId::LocalMachine));
+    EXPECT_EQ(exported.Out.find("HKEY_CURRENT_USER"), std::string::npos);
+    EXPECT_EQ(ReadFile(MachineFile), hand); // reading never rewrites
+}
+
+TEST_F(RegTool, ImportMergesIntoTheHivesItNames) {
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "Old", "gone soon"}).Exit, 0);
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "Kept", "k"}).Exit, 0);
+    WriteFile(Dir / "setup.reg",
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"InstallDir\"=\"/opt/k\"\n\"Old\"=-\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Kalmora]\n\"lastconfigupdate.dev\"=\"init\"\n");
+    TRun import = RunTool({"import", Dir / "setup.reg"});
+    EXPECT_EQ(import.Exit, 0) << import.Err;
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "InstallDir"}).Out, "/opt/k\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "Kept"}).Out, "k\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "Old"}).Exit, 1);
+    EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "lastconfigupdate.dev"}).Out, "init\n");
+
+    EXPECT_EQ(
+        RunTool({"import", "-"}, "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Kalmora]\n\"X\"=\"y\"\n").Exit, 0);
+    EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "X"}).Out, "y\n");
+
+    // A malformed import changes nothing.
+    const std::string before = ReadFile(MachineFile);
+    TRun bad = RunTool({"import", "-"},
+                       "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"A\"=\"1\"\n\"B\"=dword:zz\n");
+    EXPECT_EQ(bad.Exit, 1);
+    EXPECT_NE(bad.Err.find("line 4"), std::string::npos) << bad.Err;
+    EXPECT_EQ(ReadFile(MachineFile), before);
+    EXPECT_EQ(RunTool({"import", Dir / "absent.reg"}).Exit, 1);
+}
+
+TEST_F(RegTool, ACorruptHiveIsReportedAndNeverOverwritten) {
+    ::mkdir((Dir / "lib").c_str(), 0755);
+    const std::string garbage = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"a\"=\"torn";
+    WriteFile(MachineFile, garbage);
+    TRun set = RunTool({"set", "HKLM\\K", "a", "new"});
+    EXPECT_EQ(set.Exit, 1);
+    EXPECT_NE(set.Err.find("cannot be parsed"), std::string::npos) << set.Err;
+    EXPECT_EQ(RunTool({"export", "HKLM"}).Exit, 1);
+    EXPECT_EQ(RunTool({"get", "HKLM\\K", "a"}).Exit, 1);
+    EXPECT_EQ(ReadFile(MachineFile), garbage);
+}
+
+class RegToolUsage : public RegTool, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(RegToolUsage, ExitsWithTwoAndWritesNothing) {
+    TRun run = RunTool(GetParam());
+    EXPECT_EQ(run.Exit, 2) << run.Err;
+    EXPECT_NE(run.Err.find("usage:"), std::string::npos);
+    EXPECT_FALSE(Exists(MachineFile));
+    EXPECT_FALSE(Exists(UserFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, RegToolUsage,
+    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"frobnicate"},
+                      std::vector<std::string>{"get", "HKLM\\K"},
+                      std::vector<std::string>{"get", "HKCR\\K", "v"},
+                      std::vector<std::string>{"set", "HKLM\\K", "v"},
+                      std::vector<std::string>{"set", "Software\\K", "v", "d"},
+                      std::vector<std::string>{"set", "HKLM\\K", "v", "abc", "--type", "REG_DWORD"},
+                      std::vector<std::string>{"set", "HKLM\\K", "v", "4294967296", "--type", "REG_DWORD"},
+                      std::vector<std::string>{"set", "HKLM\\K", "v", "1", "--type", "REG_BINARY"},
+                      std::vector<std::string>{"set", "HKLM\\K", "v", "1", "--type"},
+                      std::vector<std::string>{"delete", "HKLM"}, std::vector<std::string>{"delete"},
+                      std::vector<std::string>{"export", "HKU"}, std::vector<std::string>{"import"}));
