@@ -244,7 +244,12 @@ void HttpGetFile(const std::string& url, const std::string& fileName, const TWor
                  const THttpLimits& limits) {
     std::string workFile = fileName + ".part";
     THttpFileSink sink(workFile);
-    HttpGet(url, sink, onWork, limits);
+    try {
+        HttpGet(url, sink, onWork, limits);
+    } catch (...) {
+        sink.Abandon();
+        throw;
+    }
     sink.Close();
     sink.CommitAs(fileName);
 }

@@ -71,6 +71,28 @@ char GeneratedByte(std::uint64_t offset) {
     return static_cast<char>('0' + offset % 251 % 75);
 }
 
+namespace {
+
+// Generated bodies are copied from one period-aligned table, fast enough for benchmarks.
+void FillGenerated(std::uint64_t offset, char* buffer, std::size_t size) {
+    static const std::string table = [] {
+        std::string text(PieceSize + 251, '\0');
+        for (std::size_t i = 0; i < text.size(); ++i)
+            text[i] = GeneratedByte(i);
+        return text;
+    }();
+    while (size > 0) {
+        std::size_t start = static_cast<std::size_t>(offset % 251);
+        std::size_t n = std::min(size, table.size() - start);
+        std::memcpy(buffer, table.data() + start, n);
+        buffer += n;
+        offset += n;
+        size -= n;
+    }
+}
+
+} // namespace
+
 // One accepted connection: reading the request and sending the response, every wait ending when the server
 // stops.
 class THttpTestServer::TConnection {
@@ -289,8 +311,7 @@ private:
             return Finish();
         SendBody(how, length, [&how](std::uint64_t offset, char* buffer, std::size_t size) {
             if (how.generatedLength > 0)
-                for (std::size_t i = 0; i < size; ++i)
-                    buffer[i] = GeneratedByte(offset + i);
+                FillGenerated(offset, buffer, size);
             else
                 std::memcpy(buffer, how.body.data() + offset, size);
             return true;
