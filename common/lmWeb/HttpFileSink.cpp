@@ -2,13 +2,21 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace kalmora {
 
-THttpFileSink::THttpFileSink(std::string workFile) : FWorkFile(std::move(workFile)) {
+namespace {
+
+constexpr std::size_t WriteBufferSize = 256 * 1024;
+
+} // namespace
+
+THttpFileSink::THttpFileSink(std::string workFile)
+    : FWorkFile(std::move(workFile)), FBuffer(WriteBufferSize) {
     // Not truncated on open: another transfer that holds the lock keeps its data. No link is followed, so
     // a planted link cannot redirect the download outside its folder.
     FHandle = ::open(FWorkFile.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -29,6 +37,27 @@ THttpFileSink::~THttpFileSink() {
 
 void THttpFileSink::Write(const char* data, std::size_t size) {
     while (size > 0) {
+        if (FUsed == 0 && size >= FBuffer.size()) {
+            std::size_t whole = size - size % FBuffer.size();
+            WriteOut(data, whole);
+            data += whole;
+            size -= whole;
+            continue;
+        }
+        std::size_t n = std::min(size, FBuffer.size() - FUsed);
+        std::memcpy(FBuffer.data() + FUsed, data, n);
+        FUsed += n;
+        data += n;
+        size -= n;
+        if (FUsed == FBuffer.size()) {
+            FUsed = 0;
+            WriteOut(FBuffer.data(), FBuffer.size());
+        }
+    }
+}
+
+void THttpFileSink::WriteOut(const char* data, std::size_t size) {
+    while (size > 0) {
         ssize_t written = ::write(FHandle, data, size);
         if (written < 0) {
             if (errno == EINTR)
@@ -41,10 +70,29 @@ void THttpFileSink::Write(const char* data, std::size_t size) {
 }
 
 void THttpFileSink::Close() {
+    if (FHandle < 0)
+        return;
+    std::size_t used = FUsed;
+    FUsed = 0;
+    WriteOut(FBuffer.data(), used);
     int handle = FHandle;
     FHandle = -1;
-    if (handle >= 0 && ::close(handle) != 0)
+    if (::close(handle) != 0)
         throw EInOutError::FromErrno("Cannot write", FWorkFile, errno);
+}
+
+void THttpFileSink::Abandon() noexcept {
+    if (FHandle < 0)
+        return;
+    try {
+        std::size_t used = FUsed;
+        FUsed = 0;
+        WriteOut(FBuffer.data(), used);
+    } catch (...) {
+        // The transfer has failed already; its own error is the one that counts.
+    }
+    ::close(FHandle);
+    FHandle = -1;
 }
 
 void THttpFileSink::CommitAs(const std::string& target) {

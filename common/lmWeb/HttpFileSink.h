@@ -6,6 +6,7 @@
 #include "lmWeb.h"
 
 #include <string>
+#include <vector>
 
 namespace kalmora {
 
@@ -18,15 +19,22 @@ public:
     THttpFileSink(const THttpFileSink&) = delete;
     THttpFileSink& operator=(const THttpFileSink&) = delete;
 
+    // Data goes out in whole buffers, so that the file is written at page-aligned offsets.
     void Write(const char* data, std::size_t size) override;
-    // Raises EInOutError when the data cannot be written out completely.
+    // Writes out what is buffered and closes; raises EInOutError when the data cannot be written completely.
     void Close();
+    // Closes after a failed transfer: keeps what arrived, raises nothing.
+    void Abandon() noexcept;
     // One atomic rename: the target holds either its old content or the whole new body.
     void CommitAs(const std::string& target);
 
 private:
+    void WriteOut(const char* data, std::size_t size);
+
     std::string FWorkFile;
     int FHandle = -1;
+    std::vector<char> FBuffer;
+    std::size_t FUsed = 0;
 };
 
 } // namespace kalmora

@@ -44,14 +44,15 @@ public:
         : FCurl(curl), FSink(sink), FOnWork(onWork), FLimits(limits), FLastData(TClock::now()),
           FLastWork(FLastData) {}
 
+    // The entry points from libcurl: whatever is raised inside is kept for Finish and stops the transfer.
     static size_t OnHeader(char* data, size_t size, size_t count, void* self) noexcept {
-        return static_cast<TTransfer*>(self)->Header(data, size * count);
+        return Guarded(self, size_t{0}, [&](TTransfer& t) { return t.Header(data, size * count); });
     }
     static size_t OnBody(char* data, size_t size, size_t count, void* self) noexcept {
-        return static_cast<TTransfer*>(self)->Body(data, size * count);
+        return Guarded(self, size_t{0}, [&](TTransfer& t) { return t.Body(data, size * count); });
     }
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
-        return static_cast<TTransfer*>(self)->Progress();
+        return Guarded(self, 1, [](TTransfer& t) { return t.Progress(); });
     }
 
     // Raises what the transfer ended with; returns only after a complete 2xx response.
@@ -76,6 +77,16 @@ public:
     }
 
 private:
+    template <class R, class F> static R Guarded(void* self, R onError, F call) noexcept {
+        auto& transfer = *static_cast<TTransfer*>(self);
+        try {
+            return call(transfer);
+        } catch (...) {
+            transfer.FError = std::current_exception();
+            return onError;
+        }
+    }
+
     static bool IsSuccess(long code) { return code >= 200 && code <= 299; }
 
     size_t Header(const char* data, size_t size) {
@@ -104,14 +115,9 @@ private:
             FErrorBody.append(data, std::min(room, size));
             return size <= room ? size : 0;
         }
-        try {
-            FSink.Write(data, size);
-            FReceived += static_cast<std::int64_t>(size);
-            CallWork();
-        } catch (...) {
-            FError = std::current_exception();
-            return 0;
-        }
+        FSink.Write(data, size);
+        FReceived += static_cast<std::int64_t>(size);
+        CallWork();
         return size;
     }
 
@@ -121,14 +127,8 @@ private:
             FStalled = true;
             return 1;
         }
-        if (FOnWork && now - FLastWork >= IdleWorkInterval) {
-            try {
-                CallWork();
-            } catch (...) {
-                FError = std::current_exception();
-                return 1;
-            }
-        }
+        if (FOnWork && now - FLastWork >= IdleWorkInterval)
+            CallWork();
         return 0;
     }
 
@@ -244,7 +244,12 @@ void HttpGetFile(const std::string& url, const std::string& fileName, const TWor
                  const THttpLimits& limits) {
     std::string workFile = fileName + ".part";
     THttpFileSink sink(workFile);
-    HttpGet(url, sink, onWork, limits);
+    try {
+        HttpGet(url, sink, onWork, limits);
+    } catch (...) {
+        sink.Abandon();
+        throw;
+    }
     sink.Close();
     sink.CommitAs(fileName);
 }

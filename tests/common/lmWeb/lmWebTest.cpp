@@ -447,8 +447,8 @@ TEST_F(lmWebTest, WorkFileInUseByAnotherTransferIsNotTouched) {
     std::atomic<bool> done{false};
     std::thread first([&] {
         try {
-            HttpGetFile(Server.Url("stall"), Target, [&](void*, TWorkMode, std::int64_t) {
-                if (done)
+            HttpGetFile(Server.Url("stall"), Target, [&](void*, TWorkMode, std::int64_t count) {
+                if (done && count == 1000)
                     throw EAbort();
             });
         } catch (const EAbort&) {
@@ -456,9 +456,11 @@ TEST_F(lmWebTest, WorkFileInUseByAnotherTransferIsNotTouched) {
     });
     ASSERT_TRUE(Server.WaitForStalls(1, EventTimeout));
     EXPECT_THROW(HttpGetFile(Server.Url("file"), Target), EInOutError);
-    EXPECT_EQ(test::ReadFile(Part), Pattern(1000));
     done = true;
     first.join();
+    // The refused second transfer neither truncated nor wrote into the first one's work file.
+    EXPECT_EQ(test::ReadFile(Part), Pattern(1000));
+    EXPECT_FALSE(test::Exists(Target));
 }
 
 TEST_F(lmWebTest, TargetThatCannotBeReplacedRaisesAndKeepsTheBodyInThePartFile) {
