@@ -81,7 +81,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListTree(const std::string& root);
 unsigned PermissionBits(const std::string& path);
 // Runs a shell command; returns its exit status.
-int Run(const std::string& command);
+int RunShell(const std::string& command);
 bool HaveTool(const std::string& name);
 
 } // namespace kalmora::test
