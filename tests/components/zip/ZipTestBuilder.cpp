@@ -231,6 +231,8 @@ int RunShell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool HaveTool(const std::string& name) { return RunShell("command -v " + name + " >/dev/null 2>&1") == 0; }
+bool HaveTool(const std::string& name) {
+    return RunShell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
 
 } // namespace kalmora::test

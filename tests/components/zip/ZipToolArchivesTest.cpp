@@ -77,7 +77,8 @@ protected:
             GTEST_SKIP() << GetParam().tool << " is not installed";
         Source = Temp() + "/src";
         MakeSourceTree(Source);
-        std::string command = Replace(Replace(GetParam().command, "ARCHIVE", ArchivePath()), "PASSWORD", "geheim");
+        std::string command =
+            Replace(Replace(GetParam().command, "ARCHIVE", ArchivePath()), "PASSWORD", "geheim");
         ASSERT_EQ(RunShell("cd '" + Source + "' && " + command + " >/dev/null 2>&1"), 0) << command;
     }
 
@@ -202,13 +203,13 @@ TEST_F(ToolSpecialTest, MoreThan65535EntriesAndZip64ExtraFields) {
     if (!HaveTool("python3"))
         GTEST_SKIP() << "python3 is not installed";
     ASSERT_EQ(RunShell("python3 -c \""
-                  "import zipfile\n"
-                  "with zipfile.ZipFile('" +
-                      ArchivePath() +
-                      "', 'w') as z:\n"
-                      "    for i in range(70000): z.writestr('d%03d/f%05d' % (i // 1000, i), str(i))\n"
-                      "    with z.open('forced.txt', 'w', force_zip64=True) as f: f.write(b'zip64 sizes')\n"
-                      "\""),
+                       "import zipfile\n"
+                       "with zipfile.ZipFile('" +
+                       ArchivePath() +
+                       "', 'w') as z:\n"
+                       "    for i in range(70000): z.writestr('d%03d/f%05d' % (i // 1000, i), str(i))\n"
+                       "    with z.open('forced.txt', 'w', force_zip64=True) as f: f.write(b'zip64 sizes')\n"
+                       "\""),
               0);
     TZipArchive zip;
     EXPECT_THAT(ExtractFile(ArchivePath(), zip), IsEmpty());
