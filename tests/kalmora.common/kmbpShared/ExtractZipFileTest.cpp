@@ -49,7 +49,8 @@ TEST_P(PasswordGivenTest, UnencryptedArchiveExtractsCompletely) {
     b.AddFolder("dev/").AddFile("dev/a/b/c.txt", "c").AddFile("dev/liste.txt", "liste");
     WriteFileBytes(Archive(), b.Build());
     ExtractZipFile(Archive(), Target() + "/", GetParam());
-    EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/a/", "dev/a/b/", "dev/a/b/c.txt", "dev/liste.txt"));
+    EXPECT_THAT(ListTree(Target()),
+                ElementsAre("dev/", "dev/a/", "dev/a/b/", "dev/a/b/c.txt", "dev/liste.txt"));
     EXPECT_EQ(ReadFileBytes(Target() + "/dev/a/b/c.txt"), "c");
 }
 
