@@ -155,6 +155,15 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
     std::array<uint8_t, LocalFileHeader::FixedSize> localBytes{};
     FInput.ReadExact(localBytes, "local file header");
     auto local = ParseLocalFileHeader(localBytes);
+    if (!local && FDirectory.archiveStart != 0) {
+        // The directory moved for another reason than a stub in front (a descriptor left out of its offset):
+        // the offsets as stored may still be right.
+        localOffset = cd.relativeOffsetOfLocalHeader;
+        window = FDirectory.centralDirectoryStart - localOffset;
+        FInput.Reset(localOffset, window, static_cast<size_t>(std::min<uint64_t>(expected + 64, BlockSize)));
+        FInput.ReadExact(localBytes, "local file header");
+        local = ParseLocalFileHeader(localBytes);
+    }
     if (!local)
         throw EAbZipDataError("No local file header at offset " + std::to_string(localOffset) + ": " +
                               item.fileName);

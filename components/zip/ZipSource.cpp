@@ -33,7 +33,7 @@ size_t TZipFileSource::ReadAt(uint64_t offset, std::span<uint8_t> buffer) {
 }
 
 size_t TZipMemorySource::ReadAt(uint64_t offset, std::span<uint8_t> buffer) {
-    if (offset >= FData.size())
+    if (buffer.empty() || offset >= FData.size())
         return 0;
     size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), FData.size() - offset));
     std::memcpy(buffer.data(), FData.data() + offset, n);

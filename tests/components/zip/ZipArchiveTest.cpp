@@ -61,18 +61,15 @@ TEST_P(UnsafeNameTest, FailsAsThatEntryAndWritesNothingOutside) {
     EXPECT_EQ(after, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, UnsafeNameTest,
-                         ::testing::Values(TUnsafeName{"/tmp/abs.txt", UnixMadeBy},
-                                           TUnsafeName{"../escaped.txt", UnixMadeBy},
-                                           TUnsafeName{"a/../../escaped.txt", UnixMadeBy},
-                                           TUnsafeName{"a/../b.txt", UnixMadeBy},
-                                           TUnsafeName{"..", UnixMadeBy},
-                                           TUnsafeName{"c:escaped.txt", UnixMadeBy},
-                                           TUnsafeName{"a//b.txt", UnixMadeBy},
-                                           TUnsafeName{"..\\escaped.txt", MsDosMadeBy},
-                                           TUnsafeName{"\\etc\\escaped.txt", MsDosMadeBy},
-                                           TUnsafeName{"a\\..\\..\\escaped.txt", MsDosMadeBy},
-                                           TUnsafeName{std::string("a\0b", 3), UnixMadeBy}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, UnsafeNameTest,
+    ::testing::Values(TUnsafeName{"/tmp/abs.txt", UnixMadeBy}, TUnsafeName{"../escaped.txt", UnixMadeBy},
+                      TUnsafeName{"a/../../escaped.txt", UnixMadeBy}, TUnsafeName{"a/../b.txt", UnixMadeBy},
+                      TUnsafeName{"..", UnixMadeBy}, TUnsafeName{"c:escaped.txt", UnixMadeBy},
+                      TUnsafeName{"a//b.txt", UnixMadeBy}, TUnsafeName{"..\\escaped.txt", MsDosMadeBy},
+                      TUnsafeName{"\\etc\\escaped.txt", MsDosMadeBy},
+                      TUnsafeName{"a\\..\\..\\escaped.txt", MsDosMadeBy},
+                      TUnsafeName{std::string("a\0b", 3), UnixMadeBy}));
 
 class ZipArchiveTest : public ZipExtractFixture {};
 
@@ -174,14 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, DamagedEntryTest,
     ::testing::Values(
         TDamage{"BadCrc", Damaged([](TTestEntry& e) { e.crc = Crc32(e.data) ^ 1; }), "EAbZipBadCRC"},
-        TDamage{"StoredBadCrc",
-                Damaged([](TTestEntry& e) {
+        TDamage{"StoredBadCrc", Damaged([](TTestEntry& e) {
                     e.method = 0;
                     e.crc = 0x12345678;
                 }),
                 "EAbZipBadCRC"},
-        TDamage{"CorruptDeflate",
-                Damaged([](TTestEntry& e) {
+        TDamage{"CorruptDeflate", Damaged([](TTestEntry& e) {
                     std::string c = RawDeflate(e.data);
                     c[0] = '\xff'; // block type 3 does not exist
                     e.compressed = c;
@@ -194,33 +189,32 @@ INSTANTIATE_TEST_SUITE_P(
                 "EAbZipDataError"},
         TDamage{"DeflateShorterThanDeclared", Damaged([](TTestEntry& e) { e.uncompressedSize = 200000; }),
                 "EAbZipDataError"},
-        TDamage{"StoredLongerThanDeclared",
-                Damaged([](TTestEntry& e) {
+        TDamage{"StoredLongerThanDeclared", Damaged([](TTestEntry& e) {
                     e.method = 0;
                     e.uncompressedSize = 10;
                 }),
                 "EAbZipDataError"},
-        TDamage{"CorruptBzip2",
-                Damaged([](TTestEntry& e) {
+        TDamage{"CorruptBzip2", Damaged([](TTestEntry& e) {
                     e.method = 12;
                     e.compressed = "BZh9" + std::string(50, 'x');
                 }),
                 "EAbZipDataError"},
-        TDamage{"CorruptLzma",
-                Damaged([](TTestEntry& e) {
+        TDamage{"CorruptLzma", Damaged([](TTestEntry& e) {
                     e.method = 14;
-                    e.compressed = std::string("\x09\x14\x05\x00\x5d\x00\x00\x01\x00", 9) + std::string(40, '\xff');
+                    e.compressed =
+                        std::string("\x09\x14\x05\x00\x5d\x00\x00\x01\x00", 9) + std::string(40, '\xff');
                 }),
                 "EAbZipDataError"},
-        TDamage{"LzmaHeaderCutShort",
-                Damaged([](TTestEntry& e) {
+        TDamage{"LzmaHeaderCutShort", Damaged([](TTestEntry& e) {
                     e.method = 14;
                     e.compressed = std::string("\x09\x14", 2);
                 }),
                 "EAbZipDataError"},
         TDamage{"Aes", Damaged([](TTestEntry& e) { e.method = 99; }), "EAbZipInvalidMethod", true},
-        TDamage{"NotYetBuiltMethod", Damaged([](TTestEntry& e) { e.method = 6; }), "EAbZipInvalidMethod", true},
-        TDamage{"StrongEncryption", Damaged([](TTestEntry& e) { e.flags = 0x41; }), "EAbZipInvalidMethod", true},
+        TDamage{"NotYetBuiltMethod", Damaged([](TTestEntry& e) { e.method = 6; }), "EAbZipInvalidMethod",
+                true},
+        TDamage{"StrongEncryption", Damaged([](TTestEntry& e) { e.flags = 0x41; }), "EAbZipInvalidMethod",
+                true},
         TDamage{"NewerVersion", Damaged([](TTestEntry& e) { e.versionNeeded = 64; }), "EAbZipVersion", true},
         TDamage{"EncryptedWithoutPassword", Damaged([](TTestEntry& e) { e.flags = 1; }),
                 "EAbZipInvalidPassword", true}),
@@ -290,7 +284,9 @@ TEST_F(ZipArchiveTest, StubInFrontOfTheArchiveIsSkipped) {
 }
 
 TEST_F(ZipArchiveTest, ArchiveCommentAndTrailingBytesAreAllowed) {
-    std::string archive = TZipTestBuilder().AddFile("a.txt", "abc").Build(TTestArchiveOptions().Comment("PK\x05\x06 looks like"));
+    std::string archive = TZipTestBuilder()
+                              .AddFile("a.txt", "abc")
+                              .Build(TTestArchiveOptions().Comment("PK\x05\x06 looks like"));
     EXPECT_THAT(Extract(archive), IsEmpty());
     EXPECT_EQ(OutFile("a.txt"), "abc");
 }
@@ -313,7 +309,8 @@ TEST_F(ZipArchiveTest, DataDescriptorsGiveSizesAndCrcInTheDirectory) {
 TEST_F(ZipArchiveTest, MultiVolumeArchivesAreRefused) {
     std::string archive = TZipTestBuilder().AddFile("a.txt", "abc").Build(TTestArchiveOptions().Disk(1));
     EXPECT_THROW(Extract(archive), EAbZipInvalid);
-    std::string spanned = TZipTestBuilder().AddFile("a.txt", "abc").Build(TTestArchiveOptions().Prefix("PK\x07\x08"));
+    std::string spanned =
+        TZipTestBuilder().AddFile("a.txt", "abc").Build(TTestArchiveOptions().Prefix("PK\x07\x08"));
     EXPECT_THROW(Extract(spanned), EAbZipInvalid);
 }
 
@@ -374,7 +371,10 @@ TEST_F(ZipArchiveTest, TheLaterOfTwoEqualNamesWins) {
 
 TEST_F(ZipArchiveTest, ParentThatIsAFileStopsEverything) {
     TZipTestBuilder b;
-    b.AddFile("first.txt", "1").AddFile("a", "a file").AddFile("a/b.txt", "under a file").AddFile("last.txt", "2");
+    b.AddFile("first.txt", "1")
+        .AddFile("a", "a file")
+        .AddFile("a/b.txt", "under a file")
+        .AddFile("last.txt", "2");
     EXPECT_THROW(Extract(b.Build()), EInOutError);
     EXPECT_THAT(OutTree(), ElementsAre("a", "first.txt"));
 }
@@ -428,7 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TModeCase{"UnixSetuidDropped", UnixMadeBy, 0106755u << 16, false, 0755, false},
                       TModeCase{"UnixReadOnly", UnixMadeBy, 0100444u << 16, false, 0444, false},
                       TModeCase{"UnixFolder", UnixMadeBy, (041750u << 16) | 0x10, true, 0750, false},
-                      TModeCase{"ModeAboveMsDosRange", MsDosMadeBy, (0100640u << 16) | 0x20, false, 0640, false},
+                      TModeCase{"ModeAboveMsDosRange", MsDosMadeBy, (0100640u << 16) | 0x20, false, 0640,
+                                false},
                       TModeCase{"MsDosReadOnly", MsDosMadeBy, 0x21, false, 0444, true},
                       TModeCase{"MsDosArchive", MsDosMadeBy, 0x20, false, 0666, true},
                       TModeCase{"MsDosFolder", MsDosMadeBy, 0x10, true, 0777, true},
@@ -498,7 +499,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ZipArchiveTest, ConfirmOverwriteCanKeepAnExistingFile) {
     std::filesystem::create_directories(Out());
     WriteFileBytes(Out() + "/keep.txt", "mine");
-    WriteFileBytes(ArchivePath(), TZipTestBuilder().AddFile("keep.txt", "theirs").AddFile("new.txt", "n").Build());
+    WriteFileBytes(ArchivePath(),
+                   TZipTestBuilder().AddFile("keep.txt", "theirs").AddFile("new.txt", "n").Build());
     TZipArchive zip;
     std::vector<std::string> asked;
     zip.OnConfirmOverwrite = [&](const TZipItem& item, bool& confirm) {
@@ -512,7 +514,8 @@ TEST_F(ZipArchiveTest, ConfirmOverwriteCanKeepAnExistingFile) {
 }
 
 TEST_F(ZipArchiveTest, MaskSelectsEntriesAndWithoutRestorePathFoldersAreDropped) {
-    WriteFileBytes(ArchivePath(), TZipTestBuilder().AddFile("a/one.txt", "1").AddFile("a/two.dat", "2").Build());
+    WriteFileBytes(ArchivePath(),
+                   TZipTestBuilder().AddFile("a/one.txt", "1").AddFile("a/two.dat", "2").Build());
     std::filesystem::create_directories(Out());
     TZipArchive zip;
     zip.BaseDirectory = Out();
@@ -523,7 +526,8 @@ TEST_F(ZipArchiveTest, MaskSelectsEntriesAndWithoutRestorePathFoldersAreDropped)
 }
 
 TEST_F(ZipArchiveTest, WithoutCreateDirsAMissingFolderFailsOnlyThatEntry) {
-    WriteFileBytes(ArchivePath(), TZipTestBuilder().AddFile("a/one.txt", "1").AddFile("top.txt", "2").Build());
+    WriteFileBytes(ArchivePath(),
+                   TZipTestBuilder().AddFile("a/one.txt", "1").AddFile("top.txt", "2").Build());
     TZipArchive zip;
     zip.ExtractOptions = TExtractOption::eoRestorePath;
     auto failures = ExtractFile(ArchivePath(), zip);

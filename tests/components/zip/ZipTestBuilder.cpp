@@ -226,11 +226,13 @@ unsigned PermissionBits(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-int Run(const std::string& command) {
+int RunShell(const std::string& command) {
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool HaveTool(const std::string& name) { return Run("command -v " + name + " >/dev/null 2>&1") == 0; }
+bool HaveTool(const std::string& name) {
+    return RunShell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
 
 } // namespace kalmora::test

@@ -18,24 +18,24 @@ inline constexpr uint32_t UnixFolder = (040755u << 16) | 0x10;
 struct TTestEntry {
     std::string name;
     std::string data;
-    uint16_t method = 0;                // 0 stored, 8 deflated (by zlib); anything else needs compressed
+    uint16_t method = 0;                   // 0 stored, 8 deflated (by zlib); anything else needs compressed
     std::optional<std::string> compressed; // the entry's data bytes as stored, instead of compressing data
     uint16_t flags = 0;
     uint16_t versionMadeBy = UnixMadeBy;
     uint16_t versionNeeded = 20;
     uint32_t externalAttributes = UnixFile;
-    std::optional<uint32_t> crc;        // instead of the CRC of data
+    std::optional<uint32_t> crc;              // instead of the CRC of data
     std::optional<uint64_t> uncompressedSize; // instead of data.size()
-    std::string extra;                  // extra fields of both headers
-    bool dataDescriptor = false;        // sizes and CRC after the data, zeros in the local header
-    bool zip64 = false;                 // sizes and offset only in a Zip64 extra field
-    uint16_t dosTime = 0x6000;          // 12:00:00
-    uint16_t dosDate = 0x5821;          // 2024-01-01
+    std::string extra;                        // extra fields of both headers
+    bool dataDescriptor = false;              // sizes and CRC after the data, zeros in the local header
+    bool zip64 = false;                       // sizes and offset only in a Zip64 extra field
+    uint16_t dosTime = 0x6000;                // 12:00:00
+    uint16_t dosDate = 0x5821;                // 2024-01-01
 };
 
 struct TTestArchiveOptions {
     bool zip64EndRecords = false;
-    std::string prefix;     // bytes in front of the archive, as a self-extractor stub
+    std::string prefix; // bytes in front of the archive, as a self-extractor stub
     uint16_t diskNumber = 0;
     std::string comment;
 
@@ -81,7 +81,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListTree(const std::string& root);
 unsigned PermissionBits(const std::string& path);
 // Runs a shell command; returns its exit status.
-int Run(const std::string& command);
+int RunShell(const std::string& command);
 bool HaveTool(const std::string& name);
 
 } // namespace kalmora::test

@@ -6,7 +6,8 @@
 
 namespace kalmora::test {
 
-std::vector<TItemFailure> ZipExtractFixture::Extract(const std::string& archive, const std::string& password) {
+std::vector<TItemFailure> ZipExtractFixture::Extract(const std::string& archive,
+                                                     const std::string& password) {
     WriteFileBytes(ArchivePath(), archive);
     TZipArchive zip;
     zip.Password = password;

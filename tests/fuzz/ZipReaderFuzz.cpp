@@ -1,0 +1,64 @@
+// libFuzzer target: any byte string as an archive, opened from memory and extracted into a scratch folder.
+// Errors are expected; crashes, leaks, hangs and sanitizer reports are not.
+
+#include "zip/ZipArchive.h"
+#include "zip/ZipSource.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Entries may share their data, so an input of a few kilobytes could declare gigabytes in total; the
+// reader writes what is declared, and the fuzzer would only measure the disk.
+constexpr uint64_t MaxDeclaredTotal = 64u << 20;
+
+const std::string& ScratchFolder() {
+    static const std::string folder = [] {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/zip-fuzz-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            std::abort();
+        return pattern;
+    }();
+    return folder;
+}
+
+void EmptyFolder(const std::string& folder) {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+    for (auto& entry : std::filesystem::directory_iterator(folder, ec))
+        std::filesystem::remove_all(entry.path(), ec);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string& folder = ScratchFolder();
+    try {
+        kalmora::TZipArchive zip;
+        zip.BaseDirectory = folder;
+        zip.Password = "geheim";
+        int asked = 0;
+        zip.OnNeedPassword = [&](const kalmora::TZipItem&, std::string& password) {
+            password = ++asked % 2 ? "falsch" : "geheim";
+        };
+        zip.OnProcessItemFailure = [](const kalmora::TZipItem&, const std::exception&) {};
+        zip.OpenSource(std::make_unique<kalmora::TZipMemorySource>(std::span(data, size)));
+        uint64_t declared = 0;
+        for (const auto& item : zip.Items())
+            declared += item.header.uncompressedSize;
+        if (declared <= MaxDeclaredTotal)
+            zip.ExtractFiles("*.*");
+        zip.Close();
+    } catch (const std::exception&) {
+    }
+    EmptyFolder(folder);
+    return 0;
+}
