@@ -5,13 +5,15 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kalmora {
 
 namespace {
 
-constexpr std::size_t WriteBufferSize = 256 * 1024;
+// Small page-aligned writes keep pace with the kernel's dirty-page throttling better than large ones.
+constexpr std::size_t WriteBufferSize = 16 * 1024;
 
 } // namespace
 
@@ -22,7 +24,11 @@ THttpFileSink::THttpFileSink(std::string workFile)
     FHandle = ::open(FWorkFile.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (FHandle < 0)
         throw EInOutError::FromErrno("Cannot create", FWorkFile, errno);
-    if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(FHandle, 0) != 0) {
+    // A truncation to zero makes some file systems flush the whole file when it is closed, so an empty
+    // (new) file is left alone.
+    struct stat info {};
+    if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0 || ::fstat(FHandle, &info) != 0 ||
+        (info.st_size > 0 && ::ftruncate(FHandle, 0) != 0)) {
         int error = errno;
         ::close(FHandle);
         FHandle = -1;

@@ -59,13 +59,13 @@ void THttpTestServer::Stop() {
     FAcceptor.join();
     ::close(FListen);
     FListen = -1;
-    std::vector<std::thread> workers;
+    std::vector<TWorker> workers;
     {
         std::lock_guard lock(FLock);
         workers.swap(FWorkers);
     }
     for (auto& worker : workers)
-        worker.join();
+        worker.thread.join();
     ::close(FStopEvent);
     FStopEvent = -1;
 }
@@ -133,7 +133,19 @@ void THttpTestServer::AcceptLoop() {
             continue;
         std::lock_guard lock(FLock);
         ++FConnections;
-        FWorkers.emplace_back([this, socket] { Serve(socket); });
+        // Threads of answered connections are joined here, so a long-running server does not pile them up.
+        std::erase_if(FWorkers, [](TWorker& worker) {
+            if (!*worker.finished)
+                return false;
+            worker.thread.join();
+            return true;
+        });
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        FWorkers.push_back({std::thread([this, socket, finished] {
+                                Serve(socket);
+                                *finished = true;
+                            }),
+                            finished});
         FChanged.notify_all();
     }
 }

@@ -4,11 +4,13 @@
 // answers every connection on its own thread with one response and closes it. Responses are scripted per
 // request path, or served as static files from a directory. It records every request it saw.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -113,7 +115,11 @@ private:
     std::vector<TRequestRecord> FRequests;
     std::size_t FConnections = 0;
     std::size_t FStalls = 0;
-    std::vector<std::thread> FWorkers;
+    struct TWorker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::vector<TWorker> FWorkers;
     bool FStopped = false;
 };
 
