@@ -32,7 +32,7 @@ bool RemoveSuffix(std::string& text, std::string_view suffix);
 bool SameText(std::string_view a, std::string_view b) noexcept;
 std::string LowerCaseAscii(std::string_view text);
 std::string UpperCaseAscii(std::string_view text);
-// Blanks and control characters off both ends.
+// Every character of code 32 or less off both ends.
 std::string Trim(std::string_view text);
 
 struct TGUID {

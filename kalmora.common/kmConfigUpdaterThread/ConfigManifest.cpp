@@ -75,16 +75,6 @@ const xmlNode* FirstChildNamed(const xmlNode* parent, std::string_view name) {
     return nullptr;
 }
 
-// Only blanks and control characters up to code 32 are trimmed, nothing else.
-std::string TrimLowControls(std::string_view text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
 // The trimmed text of the first child element `name` of `parent`; "" when there is none or it is empty.
 std::string ChildText(const xmlNode* parent, std::string_view name, std::string_view kind) {
     const xmlNode* element = FirstChildNamed(parent, name);
@@ -100,7 +90,7 @@ std::string ChildText(const xmlNode* parent, std::string_view name, std::string_
                                  "\" in the configuration manifest holds more than one text");
         text = child;
     }
-    return text ? TrimLowControls(TextOf(text->content)) : std::string();
+    return text ? Trim(TextOf(text->content)) : std::string();
 }
 
 } // namespace

@@ -131,4 +131,5 @@ TEST(TextHelpers, SameTextIgnoresAsciiCase) {
     EXPECT_FALSE(SameText("abc", "abd"));
     EXPECT_FALSE(SameText("abc", "ab"));
     EXPECT_EQ(Trim(" \t x y \r\n"), "x y");
+    EXPECT_EQ(Trim("\x7Fx\x7F"), "\x7Fx\x7F"); // only codes up to 32 are trimmed
 }
