@@ -16,7 +16,7 @@ constexpr std::string_view Unit = "UtilBox";
 constexpr int FixedPrecision = 18;
 
 bool IsBlankOrControl(unsigned char c) {
-    return c <= ' ' || c == 0x7F;
+    return c <= ' ';
 }
 
 char LowerAscii(char c) {
