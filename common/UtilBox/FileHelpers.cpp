@@ -167,19 +167,10 @@ std::string FileToStr(const std::string& fileName) {
         throw Exception("FileToStr: File too big.");
     std::string content;
     content.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw EInOutError::FromErrno("FileToStr: cannot read", ExpandFileName(fileName), errno);
-        if (n == 0)
-            break;
-        if (static_cast<std::int64_t>(content.size()) + n > MaxFileToStrSize)
-            throw Exception("FileToStr: File too big.");
-        content.append(buffer, static_cast<size_t>(n));
-    }
+    if (int err = fs::ReadAll(fd.Get(), MaxFileToStrSize, content); err == EFBIG)
+        throw Exception("FileToStr: File too big.");
+    else if (err != 0)
+        throw EInOutError::FromErrno("FileToStr: cannot read", ExpandFileName(fileName), err);
     return content;
 }
 

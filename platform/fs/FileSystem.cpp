@@ -93,6 +93,35 @@ std::string TemporarySiblingName(const std::string& name) {
            name.substr(0, 100);
 }
 
+int FillCopy(int in, int out, const struct stat& st) {
+    int err = CopyContent(in, out);
+    if (!err && ::fchmod(out, st.st_mode & 0777) != 0)
+        err = errno;
+    if (!err) {
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out, times);
+        if (::fsync(out) != 0)
+            err = errno;
+    }
+    return err;
+}
+
+int ReadAll(int fd, off_t limit, std::string& text) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        if (static_cast<off_t>(text.size()) + n > limit)
+            return EFBIG;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 int CopyFileAtomically(const std::string& source, const std::string& target, bool replace) {
     TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.IsOpen())
@@ -109,19 +138,10 @@ int CopyFileAtomically(const std::string& source, const std::string& target, boo
 
     const std::string folder = ParentDirectory(target);
     const std::string temp = folder + "/" + TemporarySiblingName(BaseName(target));
-    const mode_t mode = st.st_mode & 0777;
     TFileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.IsOpen())
         return errno;
-    int err = CopyContent(in.Get(), out.Get());
-    if (!err && ::fchmod(out.Get(), mode) != 0)
-        err = errno;
-    if (!err) {
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::futimens(out.Get(), times);
-        if (::fsync(out.Get()) != 0)
-            err = errno;
-    }
+    int err = FillCopy(in.Get(), out.Get(), st);
     if (!err && ::close(out.Release()) != 0)
         err = errno;
     if (!err) {

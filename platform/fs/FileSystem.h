@@ -4,6 +4,7 @@
 // return int give 0 on success and the errno value otherwise; none of them throws.
 
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace kalmora::fs {
@@ -44,6 +45,11 @@ std::string BaseName(const std::string& path);
 int WriteAll(int fd, const void* data, size_t size);
 // Copies everything from `in` (at its position) to `out`.
 int CopyContent(int in, int out);
+// Fills the new file `out` from `in`, gives it the permission bits and times of `st` (the source's) and syncs
+// it.
+int FillCopy(int in, int out, const struct stat& st);
+// Reads everything from `fd` into `text`; EFBIG as soon as more than `limit` bytes came.
+int ReadAll(int fd, off_t limit, std::string& text);
 
 // Copies the regular file `source` to `target` through a temporary file in the target's folder that is
 // synced and then renamed into place, so `target` is never seen half written. Without `replace` an existing

@@ -49,15 +49,7 @@ struct TCopyWalk {
                                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (!out.IsOpen())
                 return errno;
-            int err = CopyContent(in.Get(), out.Get());
-            if (!err && ::fchmod(out.Get(), st.st_mode & 0777) != 0)
-                err = errno;
-            if (!err) {
-                const struct timespec times[2] = {st.st_atim, st.st_mtim};
-                ::futimens(out.Get(), times);
-                if (::fsync(out.Get()) != 0)
-                    err = errno;
-            }
+            int err = FillCopy(in.Get(), out.Get(), st);
             if (!err && ::close(out.Release()) != 0)
                 err = errno;
             if (err)

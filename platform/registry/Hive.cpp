@@ -95,19 +95,10 @@ RegStatus THive::Load(TRegNode& root, std::string* error) const {
         return Corrupt(FPath, "file too big", error);
     std::string text;
     text.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Failure(errno, "cannot read hive file", FPath, error);
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-        if (static_cast<off_t>(text.size()) > MaxHiveSize)
-            return Corrupt(FPath, "file too big", error);
-    }
+    if (int err = fs::ReadAll(fd.Get(), MaxHiveSize, text); err == EFBIG)
+        return Corrupt(FPath, "file too big", error);
+    else if (err != 0)
+        return Failure(err, "cannot read hive file", FPath, error);
     TRegFileContent content;
     std::string fault;
     if (!ParseRegFile(text, content, fault))
