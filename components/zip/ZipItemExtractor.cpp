@@ -47,15 +47,30 @@ void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& shown
 time_t DosDateTimeToTime(uint16_t date, uint16_t time) {
     if (date == 0)
         return -1;
-    struct tm tm {};
-    tm.tm_year = ((date >> 9) & 0x7F) + 80;
-    tm.tm_mon = ((date >> 5) & 0x0F) - 1;
-    tm.tm_mday = date & 0x1F;
-    tm.tm_hour = time >> 11;
-    tm.tm_min = (time >> 5) & 0x3F;
-    tm.tm_sec = (time & 0x1F) * 2;
-    tm.tm_isdst = -1;
-    return mktime(&tm);
+    // mktime looks at the time zone file on every call; entries of one archive mostly share their date and
+    // hour, and within an hour local time moves in step with UTC.
+    thread_local uint32_t cachedHour = 0;
+    thread_local time_t cachedStart = -1;
+    uint32_t hour = static_cast<uint32_t>(date) << 5 | (time >> 11);
+    unsigned minutes = (time >> 5) & 0x3F;
+    unsigned seconds = (time & 0x1F) * 2;
+    if (hour != cachedHour || cachedStart == -1 || minutes > 59 || seconds > 59) {
+        struct tm tm {};
+        tm.tm_year = ((date >> 9) & 0x7F) + 80;
+        tm.tm_mon = ((date >> 5) & 0x0F) - 1;
+        tm.tm_mday = date & 0x1F;
+        tm.tm_hour = time >> 11;
+        tm.tm_min = static_cast<int>(minutes);
+        tm.tm_sec = static_cast<int>(seconds);
+        tm.tm_isdst = -1;
+        time_t exact = mktime(&tm);
+        if (exact == -1 || minutes > 59 || seconds > 59)
+            return exact;
+        cachedHour = hour;
+        cachedStart = exact - minutes * 60 - seconds;
+        return exact;
+    }
+    return cachedStart + minutes * 60 + seconds;
 }
 
 unsigned TargetMode(const TZipItem& item, unsigned umask) {
