@@ -1,23 +1,19 @@
 #include "ExtractZipFile.h"
 
+#include "UtilBox/FileHelpers.h"
 #include "zip/ZipArchive.h"
-
-#include <filesystem>
-#include <system_error>
 
 namespace kalmora {
 
-void ExtractZipFile(const std::string& archiveFile, const std::string& targetDir,
-                    const std::string& password) {
+void ExtractZipFile(const std::string& archiveFile, const std::string& targetDir, const std::string& password) {
     // A folder that cannot be made is not reported here: opening the archive then names it.
-    std::error_code ignored;
-    std::filesystem::create_directories(targetDir, ignored);
+    try {
+        CreateDirectoryPath(targetDir);
+    } catch (const Exception&) {
+    }
 
     TZipArchive zip;
-    std::string base = targetDir;
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    zip.BaseDirectory = base;
+    zip.BaseDirectory = StripTrailingBackslash(targetDir);
     if (!password.empty())
         zip.Password = password;
     zip.PasswordRetries = 3;

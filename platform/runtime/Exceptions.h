@@ -4,7 +4,6 @@
 // uses for it through ClassName(), because error texts and the tools' "ERRORCLASS: message" lines show it.
 
 #include <exception>
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -106,11 +105,12 @@ struct CaughtError {
 };
 CaughtError DescribeException(const std::exception_ptr& error);
 
-// Internal consistency check. The unit is the system's unit name (e.g. "UtilBox"), not a file name.
+// Internal consistency check. The unit is the system's unit name (e.g. "UtilBox"), not a file name; the line
+// is the caller's (through a builtin, since clang 14 with this libstdc++ has no std::source_location).
 inline void Assert(bool condition, std::string_view unit, std::string_view text = AssertionDefaultText,
-                   std::source_location where = std::source_location::current()) {
+                   int line = __builtin_LINE()) {
     if (!condition)
-        throw EAssertionFailed(text, unit, static_cast<int>(where.line()));
+        throw EAssertionFailed(text, unit, line);
 }
 
 } // namespace kalmora
