@@ -74,21 +74,18 @@ void TZipArchive::Open(const std::string& fileName) {
     struct stat st {};
     if (::fstat(state->fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw EAbUnhandledType();
-    auto source = std::make_unique<TZipFileSource>(state->fd.Get(), fileName);
-    state->source = std::move(source);
-    TZipNameDecoder names(OemCodePage);
-    if (!IsZipArchive(*state->source))
-        throw EAbUnhandledType();
-    if (!IsFolder(BaseDirectory))
-        throw EAbNoSuchDirectory();
-    state->directory = ReadZipDirectory(*state->source, names);
-    FState = std::move(state);
+    state->source = std::make_unique<TZipFileSource>(state->fd.Get(), fileName);
+    Load(std::move(state));
 }
 
 void TZipArchive::OpenSource(std::unique_ptr<TZipSource> source) {
     Close();
     auto state = std::make_unique<TState>();
     state->source = std::move(source);
+    Load(std::move(state));
+}
+
+void TZipArchive::Load(std::unique_ptr<TState> state) {
     TZipNameDecoder names(OemCodePage);
     if (!IsZipArchive(*state->source))
         throw EAbUnhandledType();

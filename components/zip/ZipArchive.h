@@ -88,6 +88,8 @@ public:
 
 private:
     struct TState;
+    // Recognises the archive of an opened source, checks BaseDirectory and reads the central directory.
+    void Load(std::unique_ptr<TState> state);
     std::unique_ptr<TState> FState;
 };
 
