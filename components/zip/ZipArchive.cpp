@@ -46,7 +46,7 @@ void WriteBackEmptyArchive(const std::string& fileName, TZipSource& source) {
             return;
     }
     TFileDescriptor fd(::open(fileName.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.Valid() || ::flock(fd.Get(), LOCK_EX) != 0)
+    if (!fd.IsOpen() || ::flock(fd.Get(), LOCK_EX) != 0)
         return;
     if (::ftruncate(fd.Get(), 0) == 0) [[maybe_unused]]
         auto written = ::pwrite(fd.Get(), empty.data(), empty.size(), 0);
@@ -69,7 +69,7 @@ void TZipArchive::Open(const std::string& fileName) {
     auto state = std::make_unique<TState>();
     state->fileName = fileName;
     state->fd = TFileDescriptor(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!state->fd.Valid())
+    if (!state->fd.IsOpen())
         throw EInOutError::FromErrno("Cannot open archive", fileName, errno);
     struct stat st {};
     if (::fstat(state->fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))

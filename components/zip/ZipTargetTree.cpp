@@ -10,19 +10,6 @@
 
 namespace kalmora {
 
-void TFileDescriptor::Reset() {
-    if (FFd >= 0)
-        ::close(FFd);
-    FFd = -1;
-}
-
-int TFileDescriptor::Close() {
-    if (FFd < 0)
-        return 0;
-    int rc = ::close(Release());
-    return rc == 0 ? 0 : errno;
-}
-
 namespace {
 
 std::string JoinSegments(const std::vector<std::string>& segments, size_t count) {
@@ -42,7 +29,7 @@ constexpr int DirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEX
 TZipTargetTree::TZipTargetTree(const std::string& baseDirectory) : FBase(baseDirectory) {
     FBaseFd = TFileDescriptor(
         ::open(baseDirectory.empty() ? "." : baseDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!FBaseFd.Valid())
+    if (!FBaseFd.IsOpen())
         throw EAbNoSuchDirectory();
 }
 
@@ -50,7 +37,7 @@ int TZipTargetTree::Folder(const std::vector<std::string>& segments, size_t coun
     if (count == 0)
         return FBaseFd.Get();
     std::string path = JoinSegments(segments, count);
-    if (FCachedFd.Valid() && path == FCachedPath)
+    if (FCachedFd.IsOpen() && path == FCachedPath)
         return FCachedFd.Get();
     FCachedFd.Reset();
     TFileDescriptor current;

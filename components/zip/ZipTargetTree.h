@@ -3,39 +3,15 @@
 // The folder tree entries are written into. Every step goes through directory descriptors opened without
 // following symbolic links, so nothing reaches outside the base directory, whatever was there before.
 
+#include "fs/FileSystem.h"
+
 #include <ctime>
 #include <string>
 #include <vector>
 
 namespace kalmora {
 
-class TFileDescriptor {
-public:
-    TFileDescriptor() = default;
-    explicit TFileDescriptor(int fd) : FFd(fd) {}
-    ~TFileDescriptor() { Reset(); }
-    TFileDescriptor(TFileDescriptor&& other) noexcept : FFd(other.Release()) {}
-    TFileDescriptor& operator=(TFileDescriptor&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            FFd = other.Release();
-        }
-        return *this;
-    }
-    int Get() const { return FFd; }
-    bool Valid() const { return FFd >= 0; }
-    int Release() {
-        int fd = FFd;
-        FFd = -1;
-        return fd;
-    }
-    void Reset();
-    // Closes and reports a failed close (a late write error) as errno; returns 0 on success.
-    int Close();
-
-private:
-    int FFd = -1;
-};
+using fs::TFileDescriptor;
 
 class TZipTargetTree {
 public:

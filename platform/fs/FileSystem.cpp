@@ -27,6 +27,12 @@ void TFileDescriptor::Reset(int fd) noexcept {
     FFd = fd;
 }
 
+int TFileDescriptor::Close() noexcept {
+    if (FFd < 0)
+        return 0;
+    return ::close(Release()) == 0 ? 0 : errno;
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
     return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
 }

@@ -24,6 +24,8 @@ public:
     bool IsOpen() const noexcept { return FFd >= 0; }
     int Release() noexcept;
     void Reset(int fd = -1) noexcept;
+    // Closes and reports a failed close (a late write error) as errno; 0 on success.
+    int Close() noexcept;
 
 private:
     int FFd = -1;
