@@ -5,7 +5,8 @@
 
 namespace kalmora {
 
-void ExtractZipFile(const std::string& archiveFile, const std::string& targetDir, const std::string& password) {
+std::vector<TZipEntryFailure> ExtractZipFile(const std::string& archiveFile, const std::string& targetDir,
+                                             const std::string& password) {
     // A folder that cannot be made is not reported here: opening the archive then names it.
     try {
         CreateDirectoryPath(targetDir);
@@ -17,10 +18,17 @@ void ExtractZipFile(const std::string& archiveFile, const std::string& targetDir
     if (!password.empty())
         zip.Password = password;
     zip.PasswordRetries = 3;
+    std::vector<TZipEntryFailure> failures;
+    zip.OnProcessItemFailure = [&failures](const TZipItem& item, const std::exception& error) {
+        const auto* known = dynamic_cast<const Exception*>(&error);
+        failures.push_back({item.fileName, known ? std::string(known->ClassName()) + ": " + known->Message()
+                                                 : error.what()});
+    };
     zip.Open(archiveFile);
     zip.ExtractOptions = TExtractOption::eoCreateDirs | TExtractOption::eoRestorePath;
     zip.ExtractFiles("*.*");
     zip.Close();
+    return failures;
 }
 
 } // namespace kalmora
