@@ -104,7 +104,11 @@ private:
     TXmlDoc FDoc;
 };
 
-TManifest ParseManifestFile(const std::string& fileName) {
+namespace {
+
+// read parses with the prepared context and the fixed options; the document is refused as a whole when it
+// has a document type declaration or is not well-formed.
+template <class TRead> TManifest ParseManifest(TRead read) {
     InitXmlOnce();
     TXmlParser parser(xmlNewParserCtxt());
     if (!parser || !parser->sax)
@@ -113,11 +117,27 @@ TManifest ParseManifestFile(const std::string& fileName) {
     parser->sax->internalSubset = RefuseDocumentType;
     parser->_private = &refused;
     // No XML_PARSE_NOENT and no DTD loading: entities are never substituted and nothing outside is read.
-    TXmlDoc doc(xmlCtxtReadFile(parser.get(), fileName.c_str(), nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    TXmlDoc doc(read(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc || refused || !parser->wellFormed || !xmlDocGetRootElement(doc.get()))
         return nullptr;
     return std::make_shared<const TManifestDocument>(std::move(doc));
+}
+
+} // namespace
+
+TManifest ParseManifestFile(const std::string& fileName) {
+    return ParseManifest([&fileName](xmlParserCtxt* parser, int options) {
+        return xmlCtxtReadFile(parser, fileName.c_str(), nullptr, options);
+    });
+}
+
+TManifest ParseManifestBytes(std::string_view bytes) {
+    if (bytes.size() > static_cast<std::size_t>(ManifestSizeLimit))
+        return nullptr;
+    return ParseManifest([bytes](xmlParserCtxt* parser, int options) {
+        return xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                                 options);
+    });
 }
 
 TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork) {

@@ -29,6 +29,8 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
 // Parses a manifest file; nullptr when it is not well-formed, has a document type declaration (nothing in
 // a manifest needs one, and refusing it keeps entities and external resources out) or has no root element.
 TManifest ParseManifestFile(const std::string& fileName);
+// The same for a manifest in memory.
+TManifest ParseManifestBytes(std::string_view bytes);
 // Both results empty when the kind has no entry. Raises EManifestError (see above).
 void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
                        std::string& url);

@@ -3,7 +3,9 @@
 #include "support/HttpTestServer.h"
 #include "support/TestFolder.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -312,6 +314,64 @@ TEST_F(LoadManifestTest, ManifestOutlivesItsLoaderAndTheFile) {
     std::string date, url;
     ReadManifestEntry(manifest, "partner", date, url);
     EXPECT_EQ(date, "2024-06-01");
+}
+
+} // namespace
+} // namespace kalmora
+
+// --- the fuzz target's seeds: read from memory exactly as from a file ------------------------------------
+
+namespace kalmora {
+namespace {
+
+struct TEntries {
+    bool Parsed = false;
+    std::vector<std::string> Values; // date, url per kind, or the error text
+    bool operator==(const TEntries&) const = default;
+};
+
+TEntries EntriesOf(const TManifest& manifest) {
+    TEntries entries{manifest != nullptr, {}};
+    for (const char* kind : {"dev", "partner", "patch"}) {
+        std::string date, url;
+        try {
+            ReadManifestEntry(manifest, kind, date, url);
+            entries.Values.insert(entries.Values.end(), {date, url});
+        } catch (const EManifestError& e) {
+            entries.Values.push_back(e.Message());
+        }
+    }
+    return entries;
+}
+
+class ManifestSeedTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ManifestSeedTest, BytesReadLikeTheFile) {
+    std::string file = std::string(KALMORA_MANIFEST_SEEDS_DIR) + "/" + GetParam();
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(EntriesOf(ParseManifestBytes(bytes)), EntriesOf(ParseManifestFile(file)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ManifestSeedTest,
+                         ::testing::Values("manifest.xml", "namespaced.xml", "doctype.xml", "two-texts.xml",
+                                           "truncated.xml"),
+                         [](const auto& info) {
+                             std::string name = info.param.substr(0, info.param.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+TEST(ManifestSeedContentTest, TheFullSeedReadsEveryKind) {
+    std::ifstream in(std::string(KALMORA_MANIFEST_SEEDS_DIR) + "/manifest.xml", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TEntries entries = EntriesOf(ParseManifestBytes(bytes));
+    ASSERT_TRUE(entries.Parsed);
+    EXPECT_EQ(entries.Values[2], "2026-12-05");
+    EXPECT_EQ(entries.Values[3], "http://127.0.0.1/kmdata/kmconfig/partner.zip");
+    EXPECT_EQ(entries.Values[1], ConfigBaseUrl() + "packages/dev-20261201.zip");
+    // Only the upper-case placeholder marks a URL that has one.
+    EXPECT_EQ(entries.Values[5], "#kmconfigdir#patch.zip");
 }
 
 } // namespace
