@@ -139,8 +139,8 @@ void WriteDebugEntry(std::uint16_t flags, std::string_view prefix, std::string_v
     const std::uint32_t level = s.level;
     if ((flags & level) != flags)
         return;
-    const bool isError = (flags & 0x0101) != 0;
-    const bool isWarning = (flags & 0x0002) != 0;
+    const bool isError = (flags & (DebugFlags::Error | DebugFlags::AlsoError)) != 0;
+    const bool isWarning = (flags & DebugFlags::Warning) != 0;
 
     if ((level & DebugBits::BoxAll) || ((level & DebugBits::BoxErrors) && isError)) {
         std::string boxText = "DEBUG: " + std::string(prefix) + "\r\n\r\n" + std::string(text);
@@ -178,11 +178,11 @@ void StartDebugLog() {
             level = parsed;
     }
     SetDebugLevel(level == 0 ? DefaultDebugLevel : level);
-    DebugLog("Starting Debug-Log.", {}, 4);
+    DebugLog("Starting Debug-Log.", {}, DebugFlags::Lifecycle);
 }
 
 void StopDebugLog() {
-    DebugLog("Stopping Debug-Log.", {}, 4);
+    DebugLog("Stopping Debug-Log.", {}, DebugFlags::Lifecycle);
     auto& s = State();
     std::lock_guard lock(s.mutex);
     s.file.reset();

@@ -23,13 +23,26 @@ inline constexpr std::uint32_t BoxErrors = 0x0800;
 inline constexpr std::uint32_t WarningsToDebugger = 0x0400;
 } // namespace DebugBits
 
+// The flag words of the system's messages. A message passes only when the level holds every bit of its word.
+namespace DebugFlags {
+inline constexpr std::uint16_t Error = 0x0001;
+inline constexpr std::uint16_t Warning = 0x0002;
+// Start, stop and unit shut-down messages.
+inline constexpr std::uint16_t Lifecycle = 0x0004;
+// The update run's own diagnostics: what failed on the update thread and why. Outside the default level,
+// because the program reports those failures on stderr itself.
+inline constexpr std::uint16_t UpdateRun = 0x0010;
+// Also an error, for messages that belong to a category of their own.
+inline constexpr std::uint16_t AlsoError = 0x0100;
+} // namespace DebugFlags
+
 // Sets the level; 0 asks the user through the input-box hook. A level without the enable code becomes 0.
 std::uint32_t SetDebugLevel(std::uint32_t level);
 std::uint32_t GetDebugLevel();
 bool IsDebugEnabled();
 
 void DebugLog(std::string_view text, std::string_view prefix = {}, std::uint16_t flags = 0);
-void DebugError(std::string_view text, std::string_view where = {}, std::uint16_t flags = 1);
+void DebugError(std::string_view text, std::string_view where = {}, std::uint16_t flags = DebugFlags::Error);
 void WriteDebugEntry(std::uint16_t flags, std::string_view prefix, std::string_view text);
 
 // Start-up and shut-down of the unit: fixes the file name (current directory + "/" + program file name +
