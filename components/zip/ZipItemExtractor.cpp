@@ -30,16 +30,8 @@ unsigned ProcessUmask() {
 }
 
 void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& shownPath) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EInOutError::FromErrno("Cannot write", shownPath, errno);
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
+    if (int error = fs::WriteAll(fd, data, size))
+        throw EInOutError::FromErrno("Cannot write", shownPath, error);
 }
 
 } // namespace
