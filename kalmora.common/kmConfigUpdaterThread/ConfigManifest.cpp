@@ -1,5 +1,6 @@
 #include "ConfigManifest.h"
 
+#include "UpdateReport.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
 
@@ -161,7 +162,12 @@ TManifest ParseManifestBytes(std::string_view bytes) {
     });
 }
 
-TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork) {
+TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork,
+                       const std::function<void(const std::string& reason)>& noteFailure) {
+    auto note = [&noteFailure](const std::string& reason) {
+        if (noteFailure)
+            noteFailure(reason);
+    };
     try {
         std::string localFile = AddTrailingBackslash(workDir) + LastUrlSegment(manifestUrl);
         HttpGetFile(manifestUrl, localFile, [&onWork](void* sender, TWorkMode mode, std::int64_t count) {
@@ -170,9 +176,21 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
             if (onWork)
                 onWork(sender, mode, count);
         });
-        return ParseManifestFile(localFile);
+        TManifest manifest = ParseManifestFile(localFile);
+        if (!manifest)
+            note("not a well-formed manifest");
+        return manifest;
+    } catch (const EAbort&) {
+        // Cancelled: the caller knows, and a cancel is no failure of the server.
+        return nullptr;
+    } catch (const EHttpError& e) {
+        // 404: the server offers no manifest, and the run installs the seeds only; that is no failure.
+        if (e.StatusCode != 404)
+            note(FailureReason(std::current_exception()));
+        return nullptr;
     } catch (...) {
-        // Without a manifest the run goes on with seed packages only; that is no error to report.
+        // Without a manifest the run goes on with seed packages only; the caller reports why.
+        note(FailureReason(std::current_exception()));
         return nullptr;
     }
 }
