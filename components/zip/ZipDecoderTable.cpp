@@ -6,11 +6,13 @@ namespace kalmora {
 
 namespace {
 
-constexpr std::array<TZipMethodInfo, 4> DecoderTable{{
+constexpr std::array<TZipMethodInfo, 6> DecoderTable{{
     {0, "stored", MakeStoredDecoder},
     {8, "deflated", MakeDeflateDecoder},
+    {9, "Deflate64", MakeDeflate64Decoder},
     {12, "BZIP2", MakeBzip2Decoder},
     {14, "LZMA", MakeLzmaDecoder},
+    {97, "WavPack", MakeWavPackDecoder},
 }};
 
 } // namespace
