@@ -1,5 +1,6 @@
 #include "ZipItemExtractor.h"
 
+#include "ZipCrc32.h"
 #include "ZipDecoder.h"
 #include "ZipErrors.h"
 #include "ZipPaths.h"
@@ -8,7 +9,6 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace kalmora {
 
@@ -197,7 +197,7 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
     }
     TFileDescriptor file = FTree.CreateFile(folder, leaf, shownPath);
     try {
-        uLong crc = crc32(0, nullptr, 0);
+        uint32_t crc = 0;
         if (cd.uncompressedSize > 0) {
             TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
                                      cd.uncompressedSize};
@@ -212,14 +212,14 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
                 if (n > left)
                     throw EAbZipDataError("Entry data decodes to more than its declared size: " +
                                           item.fileName);
-                crc = crc32(crc, FOutput.data(), static_cast<uInt>(n));
+                crc = UpdateZipCrc32(crc, std::span(FOutput).first(n));
                 WriteAll(file.Get(), FOutput.data(), n, shownPath);
                 left -= n;
             }
             if (left > 0)
                 throw EAbZipDataError("Entry data ends before its declared size: " + item.fileName);
         }
-        if (static_cast<uint32_t>(crc) != cd.crc32)
+        if (crc != cd.crc32)
             throw EAbZipBadCRC();
         time_t modified = DosDateTimeToTime(cd.lastModFileDate, cd.lastModFileTime);
         if (modified != -1) {
