@@ -23,17 +23,18 @@ inline constexpr std::uint32_t BoxErrors = 0x0800;
 inline constexpr std::uint32_t WarningsToDebugger = 0x0400;
 } // namespace DebugBits
 
-// The flag words of the system's messages. A message passes only when the level holds every bit of its word.
+// Bits of a message's flag word. A message is an error when it has Error or ErrorHigh, a warning when it has
+// Warning; every bit also counts as a category the level must let through.
 namespace DebugFlags {
 inline constexpr std::uint16_t Error = 0x0001;
 inline constexpr std::uint16_t Warning = 0x0002;
-// Start, stop and unit shut-down messages.
+// The start, stop and unit shut-down messages.
 inline constexpr std::uint16_t Lifecycle = 0x0004;
+inline constexpr std::uint16_t ErrorHigh = 0x0100;
+inline constexpr std::uint16_t AnyError = Error | ErrorHigh;
 // The update run's own diagnostics: what failed on the update thread and why. Outside the default level,
 // because the program reports those failures on stderr itself.
 inline constexpr std::uint16_t UpdateRun = 0x0010;
-// Also an error, for messages that belong to a category of their own.
-inline constexpr std::uint16_t AlsoError = 0x0100;
 } // namespace DebugFlags
 
 // Sets the level; 0 asks the user through the input-box hook. A level without the enable code becomes 0.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 #include <mutex>
 
 namespace kalmora {
@@ -109,8 +110,28 @@ namespace {
 
 // read parses with the prepared context and the fixed options; the document is refused as a whole when it
 // has a document type declaration or is not well-formed.
+void IgnoreXmlMessage(void*, const char*, ...) {}
+void IgnoreXmlError(void*, xmlErrorPtr) {}
+
+// libxml2 prints some faults (encoding errors among them) through its per-thread handlers whatever the
+// parser options say; a hostile manifest must not write to the program's stderr.
+class TQuietXmlErrors {
+public:
+    TQuietXmlErrors() {
+        xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage);
+        xmlSetStructuredErrorFunc(nullptr, IgnoreXmlError);
+    }
+    ~TQuietXmlErrors() {
+        xmlSetGenericErrorFunc(nullptr, nullptr);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+    }
+    TQuietXmlErrors(const TQuietXmlErrors&) = delete;
+    TQuietXmlErrors& operator=(const TQuietXmlErrors&) = delete;
+};
+
 template <class TRead> TManifest ParseManifest(TRead read) {
     InitXmlOnce();
+    TQuietXmlErrors quiet;
     TXmlParser parser(xmlNewParserCtxt());
     if (!parser || !parser->sax)
         return nullptr;

@@ -406,3 +406,18 @@ TEST(ManifestSeedContentTest, TheFullSeedReadsEveryKind) {
 
 } // namespace
 } // namespace kalmora
+
+namespace kalmora {
+namespace {
+
+TEST(ManifestQuietTest, ABrokenEncodingWritesNothingToStderr) {
+    const std::string broken("<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?><r>\x1b$B\x00\x00\x00\x00</r>",
+                             48);
+    testing::internal::CaptureStderr();
+    ParseManifestBytes(broken);
+    ParseManifestBytes(std::string("\xff\xfe<\x00r\x00\x00\xd8/\x00>\x00", 12));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+} // namespace
+} // namespace kalmora
