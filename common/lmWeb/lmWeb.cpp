@@ -289,7 +289,7 @@ void HttpGetFile(const std::string& url, const std::string& fileName, const TWor
     try {
         HttpGet(url, sink, onWork, limits);
     } catch (...) {
-        sink.Abandon();
+        sink.Abandon(); // the error goes on to the caller unchanged
         throw;
     }
     sink.Close();
