@@ -26,9 +26,14 @@ constexpr int DirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEX
 
 } // namespace
 
+std::string TZipTargetTree::ShownPath(const std::string& relative) const {
+    return FBase.ends_with('/') ? FBase + relative : FBase + "/" + relative;
+}
+
 TZipTargetTree::TZipTargetTree(const std::string& baseDirectory) : FBase(baseDirectory) {
-    FBaseFd = TFileDescriptor(
-        ::open(baseDirectory.empty() ? "." : baseDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // An empty base would be the current directory, which nobody means.
+    if (!baseDirectory.empty())
+        FBaseFd = TFileDescriptor(::open(baseDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!FBaseFd.IsOpen())
         throw EAbNoSuchDirectory();
 }
@@ -47,15 +52,15 @@ int TZipTargetTree::Folder(const std::vector<std::string>& segments, size_t coun
         int fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
         if (fd < 0 && errno == ENOENT && create) {
             if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-                throw EInOutError::FromErrno("Cannot create folder",
-                                             FBase + "/" + JoinSegments(segments, i + 1), errno);
+                throw EInOutError::FromErrno("Cannot create folder", ShownPath(JoinSegments(segments, i + 1)),
+                                             errno);
             fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
         }
         if (fd < 0) {
             // A file or a symbolic link where a folder belongs is as fatal as a folder that cannot be made.
             int error = errno == ELOOP ? ENOTDIR : errno;
             throw EInOutError::FromErrno(create ? "Cannot create folder" : "Folder does not exist",
-                                         FBase + "/" + JoinSegments(segments, i + 1), error);
+                                         ShownPath(JoinSegments(segments, i + 1)), error);
         }
         current = TFileDescriptor(fd);
         parent = current.Get();
@@ -102,8 +107,11 @@ void TZipTargetTree::ApplyFolderAttributes() {
     for (auto it = FDeferred.begin(); it != FDeferred.end(); ++it) {
         try {
             int fd = Folder(it->segments, it->segments.size(), false);
-            struct timespec times[2] = {{it->modified, 0}, {it->modified, 0}};
-            ::futimens(fd, times);
+            // A folder whose entry names no time keeps the time of its creation.
+            if (it->modified != -1) {
+                struct timespec times[2] = {{it->modified, 0}, {it->modified, 0}};
+                ::futimens(fd, times);
+            }
             ::fchmod(fd, it->mode);
         } catch (const EInOutError&) {
             // The folder went away or was replaced by a file from a later entry: nothing to set.
