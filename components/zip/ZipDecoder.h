@@ -47,5 +47,7 @@ std::unique_ptr<TZipDecoder> MakeStoredDecoder(TZipEntryInput& input, const TZip
 std::unique_ptr<TZipDecoder> MakeDeflateDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeBzip2Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeLzmaDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeDeflate64Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeWavPackDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 
 } // namespace kalmora

@@ -7,8 +7,10 @@ namespace {
 constexpr TZipMethodInfo DecoderTable[] = {
     {TZipMethod::Stored, "stored", MakeStoredDecoder},
     {TZipMethod::Deflated, "deflated", MakeDeflateDecoder},
+    {TZipMethod::Deflate64, "Deflate64", MakeDeflate64Decoder},
     {TZipMethod::Bzip2, "BZIP2", MakeBzip2Decoder},
     {TZipMethod::Lzma, "LZMA", MakeLzmaDecoder},
+    {TZipMethod::WavPack, "WavPack", MakeWavPackDecoder},
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ZipItemExtractor.h"
 
+#include "ZipCrc32.h"
 #include "ZipDecoder.h"
 #include "ZipErrors.h"
 #include "ZipPaths.h"
@@ -9,7 +10,6 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace kalmora {
 
@@ -227,9 +227,9 @@ TZipItemExtractor::OpenOutput(const TZipItem& item, const std::vector<std::strin
 uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInfo& method,
                                        uint64_t compressedSize, TOutputFile& target) {
     const auto& cd = item.header;
-    uLong crc = crc32(0, nullptr, 0);
+    uint32_t crc = 0;
     if (cd.uncompressedSize == 0)
-        return static_cast<uint32_t>(crc);
+        return crc;
     TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
                              cd.uncompressedSize};
     auto decoder = method.factory(FInput, params);
@@ -243,7 +243,7 @@ uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInf
         if (n > left)
             throw EAbZipDataError("Entry data decodes to more than its declared size of " +
                                   std::to_string(cd.uncompressedSize) + " bytes: " + item.fileName);
-        crc = crc32(crc, FOutput.data(), static_cast<uInt>(n));
+        crc = UpdateZipCrc32(crc, std::span(FOutput).first(n));
         if (int error = fs::WriteAll(target.file.Get(), FOutput.data(), n))
             throw EInOutError::FromErrno("Cannot write", target.shownPath, error);
         left -= n;
@@ -251,7 +251,7 @@ uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInf
     if (left > 0)
         throw EAbZipDataError("Entry data ends " + std::to_string(left) +
                               " bytes before its declared size: " + item.fileName);
-    return static_cast<uint32_t>(crc);
+    return crc;
 }
 
 void TZipItemExtractor::FinishFile(const TZipItem& item, uint32_t crc, TOutputFile& target) {
