@@ -32,7 +32,7 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
 
 bool IsFolder(const std::string& path) {
     struct stat st {};
-    return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Rewrites the file as the empty archive unless it is one already; a file that cannot be opened for

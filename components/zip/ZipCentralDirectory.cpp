@@ -73,7 +73,7 @@ std::optional<TDirectoryLocation> LocateZip64Directory(TZipSource& source, uint6
     if (!locator)
         return std::nullopt;
     if (locator->diskWithZip64EndOfCentralDirectory != 0 || locator->totalNumberOfDisks > 1)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("archive spans several disks (Zip64 locator)");
     // The record normally sits where the locator says; with a stub in front it sits just before the locator.
     uint64_t recordOffset = locator->offsetOfZip64EndOfCentralDirectory;
     if (recordOffset >= locatorOffset ||
@@ -89,7 +89,7 @@ std::optional<TDirectoryLocation> LocateZip64Directory(TZipSource& source, uint6
     if (!record)
         return std::nullopt;
     if (record->numberOfThisDisk != 0 || record->diskWhereCentralDirectoryStarts != 0)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("archive spans several disks (Zip64 end of central directory)");
     return TDirectoryLocation{record->totalEntries, record->sizeOfCentralDirectory,
                               record->offsetOfCentralDirectory, recordOffset, true};
 }
@@ -102,10 +102,14 @@ TDirectoryLocation LocateDirectory(TZipSource& source, const TEndRecordPosition&
     if (zip64)
         return *zip64;
     if (NeedsZip64(eocd))
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("end record needs a Zip64 record, and there is none");
     if (eocd.numberOfThisDisk != 0 || eocd.diskWhereCentralDirectoryStarts != 0)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("archive spans several disks");
     return {eocd.totalEntries, eocd.sizeOfCentralDirectory, eocd.offsetOfCentralDirectory, end.offset, false};
+}
+
+std::string EntryFault(const TZipDirectory& directory, std::string_view fault) {
+    return "central directory entry " + std::to_string(directory.items.size() + 1) + " " + std::string(fault);
 }
 
 } // namespace
@@ -119,19 +123,21 @@ TZipDirectory ReadZipDirectory(TZipSource& source, TZipNameDecoder& names) {
     if (source.Size() == 0)
         return directory;
     if (HasSignatureAt(source, 0, SpanningSignature))
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("split archive (spanning signature at its start)");
     auto end = FindEndRecord(source);
     if (!end)
         throw EAbUnhandledType();
     TDirectoryLocation where = LocateDirectory(source, *end);
     if (where.size > where.end)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("central directory size larger than the bytes in front of the end record");
 
     // Offsets count from the archive's first byte; when the directory is not where its offset says but ends
     // right before the end records, something was put in front of the archive.
     uint64_t start = where.end - where.size;
+    if (where.storedOffset >= source.Size() && where.totalEntries > 0)
+        throw EAbZipInvalid("central directory offset beyond end of file");
     if (where.storedOffset > start)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("central directory offset overlaps the end record");
     if (where.totalEntries > 0 && where.storedOffset != start &&
         HasSignatureAt(source, where.storedOffset, CentralFileHeaderSignature))
         start = where.storedOffset;
@@ -140,7 +146,7 @@ TZipDirectory ReadZipDirectory(TZipSource& source, TZipNameDecoder& names) {
 
     std::vector<uint8_t> bytes(where.size);
     if (source.ReadAt(start, bytes) != bytes.size())
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("central directory cut short");
     directory.items.reserve(
         std::min<uint64_t>(where.totalEntries, bytes.size() / CentralDirectoryFileHeader::FixedSize));
 
@@ -152,14 +158,14 @@ TZipDirectory ReadZipDirectory(TZipSource& source, TZipNameDecoder& names) {
         size_t variable =
             size_t{header->fileNameLength} + header->extraFieldLength + header->fileCommentLength;
         if (rest.size() - CentralDirectoryFileHeader::FixedSize < variable)
-            throw EAbZipInvalid();
+            throw EAbZipInvalid(EntryFault(directory, "runs past the end of the central directory"));
         auto name = rest.subspan(CentralDirectoryFileHeader::FixedSize, header->fileNameLength);
         auto extra = rest.subspan(CentralDirectoryFileHeader::FixedSize + header->fileNameLength,
                                   header->extraFieldLength);
         if (!ApplyZip64ExtraField(*header, extra))
-            throw EAbZipInvalid();
+            throw EAbZipInvalid(EntryFault(directory, "lacks the Zip64 extra field its sizes need"));
         if (header->diskNumberStart != 0)
-            throw EAbZipInvalid();
+            throw EAbZipInvalid(EntryFault(directory, "starts on another disk"));
         TZipItem item;
         item.header = *header;
         item.rawFileName.assign(name.begin(), name.end());
@@ -178,7 +184,8 @@ TZipDirectory ReadZipDirectory(TZipSource& source, TZipNameDecoder& names) {
     bool countMatches =
         found == where.totalEntries || (!where.zip64 && (found & 0xFFFF) == where.totalEntries);
     if (!countMatches)
-        throw EAbZipInvalid();
+        throw EAbZipInvalid("central directory holds " + std::to_string(found) +
+                            " entries, the end record says " + std::to_string(where.totalEntries));
     return directory;
 }
 

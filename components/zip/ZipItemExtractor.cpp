@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,11 +28,6 @@ unsigned ProcessUmask() {
         return 022u;
     }();
     return mask;
-}
-
-void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& shownPath) {
-    if (int error = fs::WriteAll(fd, data, size))
-        throw EInOutError::FromErrno("Cannot write", shownPath, error);
 }
 
 } // namespace
@@ -144,32 +140,57 @@ void TZipItemExtractor::CheckPassword(const TZipItem& item, const LocalFileHeade
 }
 
 void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std::string>& segments) {
+    // Folders first: they stay when the entry fails, as they would had the entry been written.
+    int folder = ParentFolder(segments, segments.size() - 1);
+    const TZipMethodInfo& method = CheckExtractable(item);
+    LocalFileHeader local = OpenEntryData(item);
+    uint64_t compressedSize = FInput.Remaining();
+    if (item.IsEncrypted()) {
+        CheckPassword(item, local);
+        compressedSize -= EncryptionHeaderSize;
+    }
+    auto target = OpenOutput(item, segments, folder);
+    if (!target)
+        return;
+    try {
+        uint32_t crc = DecodeInto(item, method, compressedSize, *target);
+        FinishFile(item, crc, *target);
+    } catch (...) {
+        target->file.Reset();
+        FTree.Delete(target->folder, target->leaf);
+        throw;
+    }
+}
+
+const TZipMethodInfo& TZipItemExtractor::CheckExtractable(const TZipItem& item) {
     const auto& cd = item.header;
     if ((cd.versionNeededToExtract & 0xFF) >= 64)
-        throw EAbZipVersion();
+        throw EAbZipVersion(cd.versionNeededToExtract & 0xFF);
     const TZipMethodInfo* method = FindZipMethod(cd.compressionMethod);
-    if (!method || HasFlag(cd.generalPurposeBitFlag, TZipFlag::StrongEncryption))
-        throw EAbZipInvalidMethod();
+    if (!method)
+        throw EAbZipInvalidMethod(ZipMethodName(cd.compressionMethod));
+    if (HasFlag(cd.generalPurposeBitFlag, TZipFlag::StrongEncryption))
+        throw EAbZipInvalidMethod("strong encryption");
+    return *method;
+}
 
-    // The local header: its name and extra field may differ in length from the directory's copy.
+LocalFileHeader TZipItemExtractor::OpenEntryData(const TZipItem& item) {
+    const auto& cd = item.header;
     uint64_t localOffset = FDirectory.archiveStart + cd.relativeOffsetOfLocalHeader;
     if (localOffset < cd.relativeOffsetOfLocalHeader || localOffset >= FDirectory.centralDirectoryStart)
-        throw EAbZipDataError("Local header offset outside the archive: " + item.fileName);
-    uint64_t window = FDirectory.centralDirectoryStart - localOffset;
+        throw EAbZipDataError("Local header offset " + std::to_string(cd.relativeOffsetOfLocalHeader) +
+                              " outside the archive: " + item.fileName);
+    // The first read takes the whole entry when it is small: the local header's name and extra field may
+    // differ in length from the directory's copy, so the data's start is known only after it.
     uint64_t expected =
         LocalFileHeader::FixedSize + cd.fileNameLength + cd.extraFieldLength + cd.compressedSize;
-    FInput.Reset(localOffset, window, static_cast<size_t>(std::min<uint64_t>(expected + 64, BlockSize)));
-    std::array<uint8_t, LocalFileHeader::FixedSize> localBytes{};
-    FInput.ReadExact(localBytes, "local file header");
-    auto local = ParseLocalFileHeader(localBytes);
+    size_t firstRead = static_cast<size_t>(std::min<uint64_t>(expected + 64, BlockSize));
+    auto local = ReadLocalHeader(localOffset, firstRead);
     if (!local && FDirectory.archiveStart != 0) {
         // The directory moved for another reason than a stub in front (a descriptor left out of its offset):
         // the offsets as stored may still be right.
         localOffset = cd.relativeOffsetOfLocalHeader;
-        window = FDirectory.centralDirectoryStart - localOffset;
-        FInput.Reset(localOffset, window, static_cast<size_t>(std::min<uint64_t>(expected + 64, BlockSize)));
-        FInput.ReadExact(localBytes, "local file header");
-        local = ParseLocalFileHeader(localBytes);
+        local = ReadLocalHeader(localOffset, firstRead);
     }
     if (!local)
         throw EAbZipDataError("No local file header at offset " + std::to_string(localOffset) + ": " +
@@ -178,63 +199,74 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
     // A stored size that reaches into the central directory is cut there; a decoder that needs the bytes
     // beyond finds its data ending early.
     FInput.Limit(std::min(cd.compressedSize, FInput.Remaining()));
+    return *local;
+}
 
-    uint64_t compressedSize = FInput.Remaining();
-    if (item.IsEncrypted()) {
-        CheckPassword(item, *local);
-        compressedSize -= EncryptionHeaderSize;
-    }
+std::optional<LocalFileHeader> TZipItemExtractor::ReadLocalHeader(uint64_t offset, size_t firstRead) {
+    FInput.Reset(offset, FDirectory.centralDirectoryStart - offset, firstRead);
+    std::array<uint8_t, LocalFileHeader::FixedSize> bytes{};
+    FInput.ReadExact(bytes, "local file header");
+    return ParseLocalFileHeader(bytes);
+}
 
-    int folder = ParentFolder(segments, segments.size() - 1);
-    const std::string& leaf = segments.back();
-    std::string shownPath = FTree.BaseDirectory() + "/" + item.fileName;
-    if (FOwner.OnConfirmOverwrite && FTree.Exists(folder, leaf)) {
+std::optional<TZipItemExtractor::TOutputFile>
+TZipItemExtractor::OpenOutput(const TZipItem& item, const std::vector<std::string>& segments, int folder) {
+    TOutputFile target{folder, segments.back(), FTree.ShownPath(item.fileName), {}};
+    if (FOwner.OnConfirmOverwrite && FTree.Exists(folder, target.leaf)) {
         bool confirm = true;
         FOwner.OnConfirmOverwrite(item, confirm);
         if (!confirm)
-            return;
-        folder = ParentFolder(segments, segments.size() - 1);
+            return std::nullopt;
+        // The handler may have touched the tree; the folder descriptor is fetched again.
+        target.folder = ParentFolder(segments, segments.size() - 1);
     }
-    TFileDescriptor file = FTree.CreateFile(folder, leaf, shownPath);
-    try {
-        uint32_t crc = 0;
-        if (cd.uncompressedSize > 0) {
-            TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
-                                     cd.uncompressedSize};
-            auto decoder = method->factory(FInput, params);
-            uint64_t left = cd.uncompressedSize;
-            for (;;) {
-                // Asking for one byte more than declared tells whether the stream goes on past its size.
-                size_t want = static_cast<size_t>(std::min<uint64_t>(FOutput.size(), left + 1));
-                size_t n = decoder->Decode(std::span(FOutput).first(want));
-                if (n == 0)
-                    break;
-                if (n > left)
-                    throw EAbZipDataError("Entry data decodes to more than its declared size: " +
-                                          item.fileName);
-                crc = UpdateZipCrc32(crc, std::span(FOutput).first(n));
-                WriteAll(file.Get(), FOutput.data(), n, shownPath);
-                left -= n;
-            }
-            if (left > 0)
-                throw EAbZipDataError("Entry data ends before its declared size: " + item.fileName);
-        }
-        if (crc != cd.crc32)
-            throw EAbZipBadCRC();
-        time_t modified = DosDateTimeToTime(cd.lastModFileDate, cd.lastModFileTime);
-        if (modified != -1) {
-            struct timespec times[2] = {{modified, 0}, {modified, 0}};
-            ::futimens(file.Get(), times);
-        }
-        if (::fchmod(file.Get(), TargetMode(item, FUmask)) != 0)
-            throw EInOutError::FromErrno("Cannot set attributes of", shownPath, errno);
-        if (int error = file.Close())
-            throw EInOutError::FromErrno("Cannot write", shownPath, error);
-    } catch (...) {
-        file.Reset();
-        FTree.Delete(folder, leaf);
-        throw;
+    target.file = FTree.CreateFile(target.folder, target.leaf, target.shownPath);
+    return target;
+}
+
+uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInfo& method,
+                                       uint64_t compressedSize, TOutputFile& target) {
+    const auto& cd = item.header;
+    uint32_t crc = 0;
+    if (cd.uncompressedSize == 0)
+        return crc;
+    TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
+                             cd.uncompressedSize};
+    auto decoder = method.factory(FInput, params);
+    uint64_t left = cd.uncompressedSize;
+    for (;;) {
+        // Asking for one byte more than declared tells whether the stream goes on past its size.
+        size_t want = static_cast<size_t>(std::min<uint64_t>(FOutput.size(), left + 1));
+        size_t n = decoder->Decode(std::span(FOutput).first(want));
+        if (n == 0)
+            break;
+        if (n > left)
+            throw EAbZipDataError("Entry data decodes to more than its declared size of " +
+                                  std::to_string(cd.uncompressedSize) + " bytes: " + item.fileName);
+        crc = UpdateZipCrc32(crc, std::span(FOutput).first(n));
+        if (int error = fs::WriteAll(target.file.Get(), FOutput.data(), n))
+            throw EInOutError::FromErrno("Cannot write", target.shownPath, error);
+        left -= n;
     }
+    if (left > 0)
+        throw EAbZipDataError("Entry data ends " + std::to_string(left) +
+                              " bytes before its declared size: " + item.fileName);
+    return crc;
+}
+
+void TZipItemExtractor::FinishFile(const TZipItem& item, uint32_t crc, TOutputFile& target) {
+    const auto& cd = item.header;
+    if (crc != cd.crc32)
+        throw EAbZipBadCRC(cd.crc32, crc);
+    time_t modified = DosDateTimeToTime(cd.lastModFileDate, cd.lastModFileTime);
+    if (modified != -1) {
+        struct timespec times[2] = {{modified, 0}, {modified, 0}};
+        ::futimens(target.file.Get(), times);
+    }
+    if (::fchmod(target.file.Get(), TargetMode(item, FUmask)) != 0)
+        throw EInOutError::FromErrno("Cannot set attributes of", target.shownPath, errno);
+    if (int error = target.file.Close())
+        throw EInOutError::FromErrno("Cannot write", target.shownPath, error);
 }
 
 } // namespace kalmora

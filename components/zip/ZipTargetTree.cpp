@@ -25,8 +25,14 @@ std::string JoinSegments(const std::vector<std::string>& segments, size_t count)
 
 } // namespace
 
+std::string TZipTargetTree::ShownPath(const std::string& relative) const {
+    return FBase.ends_with('/') ? FBase + relative : FBase + "/" + relative;
+}
+
 TZipTargetTree::TZipTargetTree(const std::string& baseDirectory) : FBase(baseDirectory) {
-    FBaseFd = fs::OpenDirectory(baseDirectory);
+    // An empty base would be the current directory, which nobody means.
+    if (!baseDirectory.empty())
+        FBaseFd = fs::OpenDirectory(baseDirectory);
     if (!FBaseFd.IsOpen())
         throw EAbNoSuchDirectory();
 }
@@ -45,15 +51,15 @@ int TZipTargetTree::Folder(const std::vector<std::string>& segments, size_t coun
         TFileDescriptor fd = fs::OpenDirectoryAt(parent, name);
         if (!fd.IsOpen() && errno == ENOENT && create) {
             if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
-                throw EInOutError::FromErrno("Cannot create folder",
-                                             FBase + "/" + JoinSegments(segments, i + 1), errno);
+                throw EInOutError::FromErrno("Cannot create folder", ShownPath(JoinSegments(segments, i + 1)),
+                                             errno);
             fd = fs::OpenDirectoryAt(parent, name);
         }
         if (!fd.IsOpen()) {
             // A file or a symbolic link where a folder belongs is as fatal as a folder that cannot be made.
             int error = errno == ELOOP ? ENOTDIR : errno;
             throw EInOutError::FromErrno(create ? "Cannot create folder" : "Folder does not exist",
-                                         FBase + "/" + JoinSegments(segments, i + 1), error);
+                                         ShownPath(JoinSegments(segments, i + 1)), error);
         }
         current = std::move(fd);
         parent = current.Get();
@@ -100,8 +106,11 @@ void TZipTargetTree::ApplyFolderAttributes() {
     for (auto it = FDeferred.begin(); it != FDeferred.end(); ++it) {
         try {
             int fd = Folder(it->segments, it->segments.size(), false);
-            struct timespec times[2] = {{it->modified, 0}, {it->modified, 0}};
-            ::futimens(fd, times);
+            // A folder whose entry names no time keeps the time of its creation.
+            if (it->modified != -1) {
+                struct timespec times[2] = {{it->modified, 0}, {it->modified, 0}};
+                ::futimens(fd, times);
+            }
             ::fchmod(fd, it->mode);
         } catch (const EInOutError&) {
             // The folder went away or was replaced by a file from a later entry: nothing to set.

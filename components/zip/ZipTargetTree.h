@@ -15,7 +15,7 @@ using fs::TFileDescriptor;
 
 class TZipTargetTree {
 public:
-    // Throws EAbNoSuchDirectory when baseDirectory is not an existing folder.
+    // Throws EAbNoSuchDirectory when baseDirectory is empty or not an existing folder.
     explicit TZipTargetTree(const std::string& baseDirectory);
 
     // The folder made of the first count segments, created level by level when create is set. The
@@ -33,6 +33,8 @@ public:
     void ApplyFolderAttributes();
 
     const std::string& BaseDirectory() const { return FBase; }
+    // The path below the base as messages show it.
+    std::string ShownPath(const std::string& relative) const;
 
 private:
     struct TFolderAttributes {

@@ -3,28 +3,67 @@
 #include "UtilBox/FileHelpers.h"
 #include "zip/ZipArchive.h"
 
+#include <unistd.h>
+
 namespace kalmora {
+
+namespace {
+
+std::string ParentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The outermost folder of path that does not exist yet; empty when path exists.
+std::string FirstMissingFolder(const std::string& path) {
+    std::string missing;
+    for (std::string p = path; !p.empty() && p != "/" && !IsExistingDirectory(p); p = ParentOf(p))
+        missing = p;
+    return missing;
+}
+
+// Takes back the folders made for a target that receives nothing, deepest first; only empty ones go.
+void RemoveMadeFolders(const std::string& path, const std::string& firstMissing) {
+    if (firstMissing.empty())
+        return;
+    for (std::string p = path; !p.empty(); p = ParentOf(p))
+        if (::rmdir(p.c_str()) != 0 || p == firstMissing)
+            return;
+}
+
+} // namespace
 
 std::vector<TZipEntryFailure> ExtractZipFile(const std::string& archiveFile, const std::string& targetDir,
                                              const std::string& password) {
+    // The root keeps its only separator, as a drive keeps "C:\".
+    std::string base = StripTrailingBackslash(targetDir);
+    if (base.empty() && !targetDir.empty())
+        base = targetDir;
+    std::string firstMissing = FirstMissingFolder(base);
     // A folder that cannot be made is not reported here: opening the archive then names it.
     try {
         CreateDirectoryPath(targetDir);
     } catch (const Exception&) {
+        // An empty target: opening refuses it as a missing directory.
     }
 
     TZipArchive zip;
-    zip.BaseDirectory = StripTrailingBackslash(targetDir);
+    zip.BaseDirectory = base;
     if (!password.empty())
         zip.Password = password;
     zip.PasswordRetries = 3;
     std::vector<TZipEntryFailure> failures;
     zip.OnProcessItemFailure = [&failures](const TZipItem& item, const std::exception& error) {
-        const auto* known = dynamic_cast<const Exception*>(&error);
-        failures.push_back({item.fileName, known ? std::string(known->ClassName()) + ": " + known->Message()
-                                                 : error.what()});
+        failures.push_back({item.fileName, std::string(ExceptionClassName(error)) + ": " + error.what()});
     };
-    zip.Open(archiveFile);
+    try {
+        zip.Open(archiveFile);
+    } catch (...) {
+        RemoveMadeFolders(base, firstMissing);
+        throw;
+    }
     zip.ExtractOptions = TExtractOption::eoCreateDirs | TExtractOption::eoRestorePath;
     zip.ExtractFiles("*.*");
     zip.Close();

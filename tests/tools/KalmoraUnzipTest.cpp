@@ -1,8 +1,10 @@
 // kalmora-unzip against Info-ZIP unzip: the same files, folders, contents and permission bits for every
-// archive both can read, and the tool's exit codes and error line.
+// archive both can read; and the tool's exit status and its stderr lines.
 
 #include "ZipTestBuilder.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -161,22 +163,141 @@ TEST_P(CompareWithUnzipTest, SameTreeAsUnzip) {
 INSTANTIATE_TEST_SUITE_P(Archives, CompareWithUnzipTest, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.label; });
 
-TEST(KalmoraUnzipUsage, WrongArgumentCountsExitWithTwo) {
-    EXPECT_EQ(RunShell(Quote(Tool) + " 2>/dev/null"), 2);
-    EXPECT_EQ(RunShell(Quote(Tool) + " only-one 2>/dev/null"), 2);
-    EXPECT_EQ(RunShell(Quote(Tool) + " a b c d 2>/dev/null"), 2);
+TEST(KalmoraUnzipCorpus, SamplesLieBesideTheCheckout) {
+    EXPECT_TRUE(std::filesystem::exists(CorpusDir + "/INDEX.tsv"))
+        << "the public sample archives are expected in " << CorpusDir
+        << " (shared/corpus beside the checkout)";
 }
 
-TEST(KalmoraUnzipUsage, RaisedErrorIsOneLineWithItsClass) {
-    TTempFolder temp;
-    WriteFileBytes(temp / "text.zip", "kein Archiv\n");
-    EXPECT_EQ(RunShell(Quote(Tool) + " " + Quote(temp / "text.zip") + " " + Quote(temp / "out") + " 2>" +
-                       Quote(temp / "err")),
-              1);
-    EXPECT_EQ(ReadFileBytes(temp / "err"), "EAbUnhandledType: Unhandled Archive Type\n");
-    WriteFileBytes(temp / "ok.zip", TZipTestBuilder().AddFile("a.txt", "a").Build());
-    EXPECT_EQ(RunShell(Quote(Tool) + " " + Quote(temp / "ok.zip") + " " + Quote(temp / "out")), 0);
-    EXPECT_EQ(ReadFileBytes(temp / "out/a.txt"), "a");
+// One run of the tool with its output streams caught.
+struct TRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class KalmoraUnzipTest : public ::testing::Test {
+protected:
+    TRun Run(const std::string& arguments, const std::string& inFolder = {}) {
+        std::string cd = inFolder.empty() ? "" : "cd " + Quote(inFolder) + " && ";
+        int status = RunShell(cd + Quote(Tool) + " " + arguments + " >" + Quote(FTemp / "stdout") + " 2>" +
+                              Quote(FTemp / "stderr"));
+        return {status, ReadFileBytes(FTemp / "stdout"), ReadFileBytes(FTemp / "stderr")};
+    }
+    std::string Archive() const { return FTemp / "a.zip"; }
+    std::string Target() const { return FTemp / "out"; }
+
+    TTempFolder FTemp;
+};
+
+TEST_F(KalmoraUnzipTest, HelpGoesToStandardOutputWithStatusZero) {
+    TRun run = Run("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage: kalmora-unzip", 0), 0u) << run.out;
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(KalmoraUnzipTest, UsageErrorsExitWithTwoBeforeAnythingHappens) {
+    WriteFileBytes(Archive(), TZipTestBuilder().AddFile("a.txt", "a").Build());
+    for (const std::string& arguments :
+         {std::string(), Quote(Archive()), Quote(Archive()) + " " + Quote(Target()) + " pw extra",
+          "--frobnicate " + Quote(Archive()) + " " + Quote(Target())}) {
+        TRun run = Run(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.err.rfind("kalmora-unzip: ", 0), 0u) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(Target())) << arguments;
+    }
+}
+
+TEST_F(KalmoraUnzipTest, SuccessIsSilentAndDoubleDashEndsTheOptions) {
+    WriteFileBytes(Archive(), TZipTestBuilder().AddFile("a.txt", "a").Build());
+    TRun run = Run("-- " + Quote(Archive()) + " " + Quote(Target()) + " -kein-passwort");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(ReadFileBytes(Target() + "/a.txt"), "a");
+}
+
+TEST_F(KalmoraUnzipTest, ArchiveThatCannotBeOpenedIsNamedAndNoTargetIsMade) {
+    WriteFileBytes(Archive(), "kein Archiv\n");
+    TRun run = Run(Quote(Archive()) + " " + Quote(Target() + "/tief"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "kalmora-unzip: " + Archive() + ": EAbUnhandledType: Unhandled Archive Type\n");
+    EXPECT_FALSE(std::filesystem::exists(Target()));
+
+    std::string missing = FTemp / "fehlt.zip";
+    run = Run(Quote(missing) + " " + Quote(Target()));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("kalmora-unzip: " + missing + ": EInOutError: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(Target()));
+}
+
+TEST_F(KalmoraUnzipTest, EachFailedEntryIsOneLineAndTheRestIsExtracted) {
+    TTestEntry badCrc;
+    badCrc.name = "dev/kaputt.txt";
+    badCrc.data = "data";
+    badCrc.crc = 1;
+    TTestEntry aes;
+    aes.name = "dev/aes.txt";
+    aes.method = 99;
+    aes.compressed = "xxxxxxxx";
+    aes.data = "x";
+    TTestEntry escape;
+    escape.name = "../draussen.txt";
+    escape.data = "x";
+    WriteFileBytes(Archive(),
+                   TZipTestBuilder().Add(badCrc).AddFile("dev/gut.txt", "gut").Add(aes).Add(escape).Build());
+    TRun run = Run(Quote(Archive()) + " " + Quote(Target()));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    std::string prefix = "kalmora-unzip: " + Archive() + ": ";
+    EXPECT_EQ(
+        run.err, prefix + "dev/kaputt.txt: EAbZipBadCRC: Failed CRC Check: stored 00000001, data " +
+                     [] {
+                         char hex[9];
+                         std::snprintf(hex, sizeof hex, "%08x", Crc32("data"));
+                         return std::string(hex);
+                     }() +
+                     "\n" + prefix +
+                     "dev/aes.txt: EAbZipInvalidMethod: Cannot extract file - unsupported compression "
+                     "method: AES encrypted\n" +
+                     prefix +
+                     "../draussen.txt: EAbZipUnsafeName: Cannot extract file - name leaves the target "
+                     "folder: ../draussen.txt\n");
+    EXPECT_EQ(ReadFileBytes(Target() + "/dev/gut.txt"), "gut");
+    EXPECT_FALSE(std::filesystem::exists(FTemp / "draussen.txt"));
+}
+
+TEST_F(KalmoraUnzipTest, WrongOrMissingPasswordFailsEveryEncryptedFile) {
+    if (!HaveTool("zip"))
+        GTEST_SKIP() << "zip is not installed";
+    std::string src = FTemp / "src";
+    std::filesystem::create_directories(src + "/dev");
+    WriteFileBytes(src + "/dev/geheim.txt", "geheim");
+    ASSERT_EQ(RunShell("cd " + Quote(src) + " && zip -qr -P geheim " + Quote(Archive()) + " dev"), 0);
+    for (const std::string& password : {std::string(), std::string(" falsch")}) {
+        TRun run = Run(Quote(Archive()) + " " + Quote(Target()) + password);
+        EXPECT_EQ(run.status, 1) << password;
+        EXPECT_EQ(run.err,
+                  "kalmora-unzip: " + Archive() +
+                      ": dev/geheim.txt: EAbZipInvalidPassword: Cannot extract file - invalid password\n");
+        EXPECT_FALSE(std::filesystem::exists(Target() + "/dev/geheim.txt"));
+    }
+    TRun run = Run(Quote(Archive()) + " " + Quote(Target()) + " geheim");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Target() + "/dev/geheim.txt"), "geheim");
+}
+
+TEST_F(KalmoraUnzipTest, RootTargetMeansTheRootNotTheCurrentDirectory) {
+    std::string cwd = FTemp / "cwd";
+    std::filesystem::create_directories(cwd);
+    // The entry names the temporary folder from the root on, so the run writes only there.
+    std::string fromRoot = std::filesystem::canonical(FTemp.Path()).string().substr(1) + "/wurzel.txt";
+    WriteFileBytes(Archive(), TZipTestBuilder().AddFile(fromRoot, "wurzel").Build());
+    TRun run = Run(Quote(Archive()) + " /", cwd);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(FTemp / "wurzel.txt"), "wurzel");
+    EXPECT_TRUE(std::filesystem::is_empty(cwd));
 }
 
 } // namespace

@@ -7,14 +7,18 @@
 #include "zip/ZipErrors.h"
 
 #include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace kalmora::test {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::Field;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 size_t OpenDescriptors() {
     size_t count = 0;
@@ -65,10 +69,29 @@ TEST_F(ExtractZipFileTest, EncryptedArchiveWithTheRightPassword) {
 
 class WrongPasswordTest : public ExtractZipFileTest, public ::testing::WithParamInterface<std::string> {};
 
-TEST_P(WrongPasswordTest, LeavesOnlyFoldersAndRaisesNothing) {
+TEST_P(WrongPasswordTest, LeavesOnlyFoldersAndListsEveryEncryptedFile) {
     MakeEncrypted();
-    ASSERT_NO_THROW(ExtractZipFile(Archive(), Target(), GetParam()));
+    std::vector<TZipEntryFailure> failures;
+    ASSERT_NO_THROW(failures = ExtractZipFile(Archive(), Target(), GetParam()));
     EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/empty/", "dev/sub/"));
+    auto invalidPassword =
+        Field(&TZipEntryFailure::Reason, "EAbZipInvalidPassword: Cannot extract file - invalid password");
+    EXPECT_THAT(failures, UnorderedElementsAre(
+                              AllOf(Field(&TZipEntryFailure::Entry, "dev/sub/geraet.xml"), invalidPassword),
+                              AllOf(Field(&TZipEntryFailure::Entry, "dev/liste.txt"), invalidPassword)));
+}
+
+TEST_F(ExtractZipFileTest, EncryptedFileWithoutFolderEntriesStillGetsItsFolders) {
+    if (!HaveTool("zip"))
+        GTEST_SKIP() << "zip is not installed";
+    std::string src = FTemp / "src";
+    std::filesystem::create_directories(src + "/dev/a/b");
+    WriteFileBytes(src + "/dev/a/b/c.txt", "c");
+    // -D: no folder entries, so only the file entry's own work can make the folders.
+    ASSERT_EQ(RunShell("cd '" + src + "' && zip -qrD -P geheim '" + Archive() + "' dev"), 0);
+    auto failures = ExtractZipFile(Archive(), Target(), "falsch");
+    EXPECT_EQ(failures.size(), 1u);
+    EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/a/", "dev/a/b/"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Passwords, WrongPasswordTest, ::testing::Values("", "falsch"));
@@ -124,15 +147,71 @@ TEST_F(ExtractZipFileTest, ArchiveIsClosedAfterReturnAndAfterRaise) {
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
-TEST_F(ExtractZipFileTest, CorruptEntryIsSimplyAbsent) {
-    TTestEntry bad;
-    bad.name = "dev/bad.txt";
-    bad.data = "data";
-    bad.crc = 1;
-    WriteFileBytes(Archive(), TZipTestBuilder().Add(bad).AddFile("dev/good.txt", "good").Build());
-    ExtractZipFile(Archive(), Target(), "");
-    EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/good.txt"));
+TEST_F(ExtractZipFileTest, ArchiveThatCannotBeOpenedLeavesNoTargetFolder) {
+    WriteFileBytes(Archive(), "kein Archiv");
+    EXPECT_THROW(ExtractZipFile(Archive(), FTemp / "neu/tief/target", ""), EAbUnhandledType);
+    EXPECT_FALSE(std::filesystem::exists(FTemp / "neu"));
+    // A target that was there before stays.
+    std::filesystem::create_directories(Target());
+    EXPECT_THROW(ExtractZipFile(FTemp / "absent.zip", Target() + "/sub", ""), EInOutError);
+    EXPECT_TRUE(std::filesystem::is_directory(Target()));
+    EXPECT_FALSE(std::filesystem::exists(Target() + "/sub"));
 }
+
+// Every kind of entry failure reaches the caller's list, named and with the reason; the others are extracted.
+struct TFailingEntry {
+    std::string label;
+    TTestEntry entry;
+    std::string reason; // the start of the reason
+    friend void PrintTo(const TFailingEntry& f, std::ostream* os) { *os << f.label; }
+};
+
+class FailedEntryTest : public ExtractZipFileTest, public ::testing::WithParamInterface<TFailingEntry> {};
+
+TEST_P(FailedEntryTest, IsListedAndAbsent) {
+    WriteFileBytes(Archive(), TZipTestBuilder()
+                                  .AddFile("dev/good.txt", "good")
+                                  .Add(GetParam().entry)
+                                  .AddFile("dev/later.txt", "later")
+                                  .Build());
+    auto failures = ExtractZipFile(Archive(), Target(), "");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].Entry, GetParam().entry.name);
+    EXPECT_EQ(failures[0].Reason.rfind(GetParam().reason, 0), 0u) << failures[0].Reason;
+    EXPECT_EQ(ReadFileBytes(Target() + "/dev/good.txt"), "good");
+    EXPECT_EQ(ReadFileBytes(Target() + "/dev/later.txt"), "later");
+    EXPECT_FALSE(std::filesystem::exists(Target() + "/dev/bad.txt"));
+}
+
+TTestEntry Bad(std::function<void(TTestEntry&)> change) {
+    TTestEntry e;
+    e.name = "dev/bad.txt";
+    e.data = "data";
+    change(e);
+    return e;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, FailedEntryTest,
+    ::testing::Values(
+        TFailingEntry{"BadCrc", Bad([](TTestEntry& e) { e.crc = 1; }), "EAbZipBadCRC: Failed CRC Check"},
+        TFailingEntry{"LongerThanDeclared", Bad([](TTestEntry& e) { e.uncompressedSize = 2; }),
+                      "EAbZipDataError: Entry data decodes to more than its declared size"},
+        TFailingEntry{"CorruptData", Bad([](TTestEntry& e) {
+                          e.method = 8;
+                          e.compressed = "\xff\xff\xff";
+                      }),
+                      "EAbZipDataError: Corrupt Deflate data"},
+        TFailingEntry{"UnknownMethod", Bad([](TTestEntry& e) { e.method = 99; }),
+                      "EAbZipInvalidMethod: Cannot extract file - unsupported compression method: AES"},
+        TFailingEntry{"Traversal", Bad([](TTestEntry& e) { e.name = "dev/../../bad.txt"; }),
+                      "EAbZipUnsafeName: "},
+        TFailingEntry{"NoPassword", Bad([](TTestEntry& e) {
+                          e.flags = 1;
+                          e.data = "encryption header and data";
+                      }),
+                      "EAbZipInvalidPassword: Cannot extract file - invalid password"}),
+    [](const auto& info) { return info.param.label; });
 
 } // namespace
 } // namespace kalmora::test
