@@ -69,7 +69,8 @@ inline uint64_t LoadLittleEndian64(const uint8_t* p) {
 } // namespace
 
 TInflateDecoder::TInflateDecoder(TZipEntryInput& input, TDeflateVariant variant)
-    : FInput(input), FVariant(variant), FWindow(FillLimit + MaxMatch + CopySlack) {}
+    : FInput(input), FVariant(variant),
+      FWindow(std::make_unique_for_overwrite<uint8_t[]>(FillLimit + MaxMatch + CopySlack)) {}
 
 size_t TInflateDecoder::Decode(std::span<uint8_t> out) {
     size_t done = 0;
@@ -83,7 +84,7 @@ size_t TInflateDecoder::Decode(std::span<uint8_t> out) {
             continue;
         }
         size_t n = std::min(FPos - FOut, out.size() - done);
-        std::memcpy(out.data() + done, FWindow.data() + FOut, n);
+        std::memcpy(out.data() + done, FWindow.get() + FOut, n);
         FOut += n;
         done += n;
     }
@@ -91,7 +92,7 @@ size_t TInflateDecoder::Decode(std::span<uint8_t> out) {
 }
 
 void TInflateDecoder::Slide() {
-    std::memmove(FWindow.data(), FWindow.data() + FPos - History, History);
+    std::memmove(FWindow.get(), FWindow.get() + FPos - History, History);
     FPos = FOut = History;
 }
 
@@ -270,7 +271,7 @@ void TInflateDecoder::CopyStored() {
         if (FIn == FInEnd && (FPadBits > 0 || !NextSpan()))
             throw EAbZipDataError("Deflate data ends inside a stored block");
         size_t n = std::min({static_cast<size_t>(FInEnd - FIn), size_t{FStoredLeft}, FillLimit - FPos});
-        std::memcpy(FWindow.data() + FPos, FIn, n);
+        std::memcpy(FWindow.get() + FPos, FIn, n);
         FIn += n;
         FPos += n;
         FStoredLeft -= static_cast<uint32_t>(n);
@@ -281,7 +282,7 @@ void TInflateDecoder::CopyStored() {
 
 // The hot loop: symbols until the block ends or the fill area is full. Returns true at the end of the block.
 bool TInflateDecoder::DecodeCompressed() {
-    uint8_t* const window = FWindow.data();
+    uint8_t* const window = FWindow.get();
     size_t pos = FPos;
     uint64_t bits = FBits;
     unsigned count = FCount;

@@ -7,7 +7,7 @@
 #include "HuffmanTable.h"
 #include "zip/ZipDecoder.h"
 
-#include <vector>
+#include <memory>
 
 namespace kalmora {
 
@@ -36,9 +36,11 @@ private:
 
     TZipEntryInput& FInput;
     TDeflateVariant FVariant;
-    std::vector<uint8_t> FWindow; // history, then freshly decoded bytes
-    size_t FPos = 0;              // end of the decoded bytes in FWindow
-    size_t FOut = 0;              // decoded bytes before this index are handed out
+    // History, then freshly decoded bytes. Left uninitialised: nothing is read that was not written, and a
+    // small entry should not pay for clearing the whole window.
+    std::unique_ptr<uint8_t[]> FWindow;
+    size_t FPos = 0; // end of the decoded bytes in FWindow
+    size_t FOut = 0; // decoded bytes before this index are handed out
     TState FState = TState::BlockHeader;
     bool FLastBlock = false;
     uint32_t FStoredLeft = 0;
