@@ -46,5 +46,8 @@ std::unique_ptr<TZipDecoder> MakeStoredDecoder(TZipEntryInput& input, const TZip
 std::unique_ptr<TZipDecoder> MakeDeflateDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeBzip2Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeLzmaDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeShrinkDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeReduceDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeImplodeDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 
 } // namespace kalmora
