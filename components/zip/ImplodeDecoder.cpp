@@ -10,8 +10,6 @@ namespace kalmora {
 
 namespace {
 
-constexpr uint16_t FlagBigWindow = 0x02;
-constexpr uint16_t FlagLiteralTree = 0x04;
 constexpr unsigned MaxCodeLength = 16;
 
 // A Shannon-Fano tree as the entry stores it (run-length coded bit lengths), turned into a lookup table
@@ -87,8 +85,8 @@ class TImplodeDecoder : public TZipDecoder {
 public:
     TImplodeDecoder(TZipEntryInput& input, const TZipDecoderParams& params)
         : FBits(input, "Implode"), FWindow(params.uncompressedSize),
-          FHasLiteralTree((params.generalPurposeBitFlag & FlagLiteralTree) != 0),
-          FLowDistanceBits((params.generalPurposeBitFlag & FlagBigWindow) != 0 ? 7 : 6),
+          FHasLiteralTree(HasFlag(params.generalPurposeBitFlag, TZipFlag::Implode3Trees)),
+          FLowDistanceBits(HasFlag(params.generalPurposeBitFlag, TZipFlag::Implode8kDictionary) ? 7 : 6),
           FMinMatch(FHasLiteralTree ? 3 : 2) {
         if (FHasLiteralTree)
             FLiterals.Read(FBits, 256);

@@ -21,12 +21,16 @@ unsigned IndexBits(unsigned count) {
 
 // Two stages: characters come from per-predecessor follower sets, then the escaped matches are expanded.
 // The compression factor (1..4, methods 2..5) splits the match byte into length and distance high bits.
+unsigned CompressionFactor(TZipMethod method) {
+    return static_cast<unsigned>(method) - static_cast<unsigned>(TZipMethod::Reduced1) + 1;
+}
+
 class TReduceDecoder : public TZipDecoder {
 public:
     TReduceDecoder(TZipEntryInput& input, const TZipDecoderParams& params)
         : FBits(input, "Reduce"), FWindow(params.uncompressedSize),
-          FLengthMask(static_cast<uint8_t>(0xFFu >> (params.method - 1))),
-          FDistanceShift(9u - params.method) {
+          FLengthMask(static_cast<uint8_t>(0xFFu >> CompressionFactor(params.method))),
+          FDistanceShift(8u - CompressionFactor(params.method)) {
         for (int c = 255; c >= 0; --c) {
             auto& set = FFollowers[static_cast<size_t>(c)];
             set.count = static_cast<uint8_t>(FBits.Read(6));

@@ -1,27 +1,27 @@
 #include "ZipDecoder.h"
 
-#include <array>
-
 namespace kalmora {
 
 namespace {
 
-constexpr std::array<TZipMethodInfo, 10> DecoderTable{{
-    {0, "stored", MakeStoredDecoder},
-    {1, "shrunk", MakeShrinkDecoder},
-    {2, "reduced with compression factor 1", MakeReduceDecoder},
-    {3, "reduced with compression factor 2", MakeReduceDecoder},
-    {4, "reduced with compression factor 3", MakeReduceDecoder},
-    {5, "reduced with compression factor 4", MakeReduceDecoder},
-    {6, "imploded", MakeImplodeDecoder},
-    {8, "deflated", MakeDeflateDecoder},
-    {12, "BZIP2", MakeBzip2Decoder},
-    {14, "LZMA", MakeLzmaDecoder},
-}};
+constexpr TZipMethodInfo DecoderTable[] = {
+    {TZipMethod::Stored, "stored", MakeStoredDecoder},
+    {TZipMethod::Shrunk, "shrunk", MakeShrinkDecoder},
+    {TZipMethod::Reduced1, "reduced with compression factor 1", MakeReduceDecoder},
+    {TZipMethod::Reduced2, "reduced with compression factor 2", MakeReduceDecoder},
+    {TZipMethod::Reduced3, "reduced with compression factor 3", MakeReduceDecoder},
+    {TZipMethod::Reduced4, "reduced with compression factor 4", MakeReduceDecoder},
+    {TZipMethod::Imploded, "imploded", MakeImplodeDecoder},
+    {TZipMethod::Deflated, "deflated", MakeDeflateDecoder},
+    {TZipMethod::Deflate64, "Deflate64", MakeDeflate64Decoder},
+    {TZipMethod::Bzip2, "BZIP2", MakeBzip2Decoder},
+    {TZipMethod::Lzma, "LZMA", MakeLzmaDecoder},
+    {TZipMethod::WavPack, "WavPack", MakeWavPackDecoder},
+};
 
 } // namespace
 
-const TZipMethodInfo* FindZipMethod(uint16_t method) {
+const TZipMethodInfo* FindZipMethod(TZipMethod method) {
     for (const auto& info : DecoderTable)
         if (info.method == method)
             return &info;
