@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <gmock/gmock.h>
+#include <zlib.h>
 
 namespace kalmora::test {
 namespace {
@@ -61,6 +62,71 @@ TEST_P(RawStreamTest, DecodesToTheShippedOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RawStreamTest, ::testing::ValuesIn(RawStreams),
+                         [](const auto& info) { return info.param.label; });
+
+// Traditional PKWARE encryption of an entry's stored bytes, for entries no tool here encrypts.
+class TTestEncrypter {
+public:
+    explicit TTestEncrypter(const std::string& password) {
+        for (char c : password)
+            Update(static_cast<uint8_t>(c));
+    }
+    std::string Encrypt(uint32_t crc, const std::string& data) {
+        std::string header(11, '\x5A');
+        header += static_cast<char>(crc >> 24);
+        std::string out;
+        for (char c : header + data) {
+            uint16_t t = static_cast<uint16_t>(FKey2 | 2);
+            out += static_cast<char>(static_cast<uint8_t>(c) ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8));
+            Update(static_cast<uint8_t>(c));
+        }
+        return out;
+    }
+
+private:
+    static uint32_t CrcByte(uint32_t crc, uint8_t byte) {
+        return ~static_cast<uint32_t>(crc32(~crc & 0xFFFFFFFFu, &byte, 1));
+    }
+    void Update(uint8_t plain) {
+        FKey0 = CrcByte(FKey0, plain);
+        FKey1 = (FKey1 + (FKey0 & 0xFF)) * 134775813u + 1;
+        FKey2 = CrcByte(FKey2, static_cast<uint8_t>(FKey1 >> 24));
+    }
+    uint32_t FKey0 = 0x12345678, FKey1 = 0x23456789, FKey2 = 0x34567890;
+};
+
+class EncryptedStreamTest : public ZipExtractFixture, public ::testing::WithParamInterface<TRawStream> {
+protected:
+    std::string Archive(const std::string& expected) {
+        const auto& s = GetParam();
+        TTestEntry entry;
+        entry.name = "secret.txt";
+        entry.data = expected;
+        entry.method = s.method;
+        entry.compressed =
+            TTestEncrypter("geheim").Encrypt(Crc32(expected), ReadFileBytes(CorpusPath(s.stream)));
+        entry.flags = static_cast<uint16_t>(s.flags | 1);
+        return TZipTestBuilder().Add(entry).AddFile("plain.txt", "plain", 0).Build();
+    }
+};
+
+TEST_P(EncryptedStreamTest, DecodesBehindTheDecrypter) {
+    ASSERT_TRUE(HaveCorpus()) << MissingCorpusMessage();
+    std::string expected = ReadFileBytes(CorpusPath(GetParam().expected)) + GetParam().suffix;
+    EXPECT_THAT(Extract(Archive(expected), "geheim"), IsEmpty());
+    EXPECT_EQ(OutFile("secret.txt"), expected);
+}
+
+TEST_P(EncryptedStreamTest, WrongPasswordFailsOnlyThatEntry) {
+    ASSERT_TRUE(HaveCorpus()) << MissingCorpusMessage();
+    std::string expected = ReadFileBytes(CorpusPath(GetParam().expected)) + GetParam().suffix;
+    auto failures = Extract(Archive(expected), "falsch");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].className, "EAbZipInvalidPassword");
+    EXPECT_THAT(ListTree(Out()), ElementsAre("plain.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, EncryptedStreamTest, ::testing::ValuesIn(RawStreams),
                          [](const auto& info) { return info.param.label; });
 
 // Archives whose entries unzip decodes too: both readers must write the same bytes.
