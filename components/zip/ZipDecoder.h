@@ -49,5 +49,8 @@ std::unique_ptr<TZipDecoder> MakeBzip2Decoder(TZipEntryInput& input, const TZipD
 std::unique_ptr<TZipDecoder> MakeLzmaDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeDeflate64Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeWavPackDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeShrinkDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeReduceDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeImplodeDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 
 } // namespace kalmora

@@ -229,6 +229,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "unsupported compression method: XZ", true},
         TDamage{"MethodWithoutName", Damaged([](TTestEntry& e) { e.method = 77; }), "EAbZipInvalidMethod",
                 "unsupported compression method: method 77", true},
+        TDamage{"TokenizedMethod", Damaged([](TTestEntry& e) { e.method = 7; }), "EAbZipInvalidMethod",
+                "unsupported compression method: tokenized", true},
         TDamage{"StrongEncryption", Damaged([](TTestEntry& e) { e.flags = 0x41; }), "EAbZipInvalidMethod",
                 "strong encryption", true},
         TDamage{"NewerVersion", Damaged([](TTestEntry& e) { e.versionNeeded = 64; }), "EAbZipVersion",

@@ -55,7 +55,7 @@ struct TCorpusArchive {
     friend void PrintTo(const TCorpusArchive& a, std::ostream* os) { *os << a.path; }
 };
 
-const std::set<std::string> BuiltMethods = {"stored", "deflated", "bzip2", "lzma"};
+const std::set<std::string> BuiltMethods = {"stored", "shrunk", "imploded", "deflated", "bzip2", "lzma"};
 
 // Names that this reader decodes or places differently on purpose: decoded other than Python does, or
 // refused because they would leave the target folder.
