@@ -32,6 +32,9 @@ inline constexpr std::uint16_t Warning = 0x0002;
 inline constexpr std::uint16_t Lifecycle = 0x0004;
 inline constexpr std::uint16_t ErrorHigh = 0x0100;
 inline constexpr std::uint16_t AnyError = Error | ErrorHigh;
+// The update run's own diagnostics: what failed on the update thread and why. Outside the default level,
+// because the program reports those failures on stderr itself.
+inline constexpr std::uint16_t UpdateRun = 0x0010;
 } // namespace DebugFlags
 
 // Sets the level; 0 asks the user through the input-box hook. A level without the enable code becomes 0.

@@ -110,7 +110,8 @@ std::string TZipNameDecoder::Decode(const CentralDirectoryFileHeader& header, st
                                     std::span<const uint8_t> extra) {
     std::string result;
     bool highBytes = HasHighBytes(name);
-    if ((header.generalPurposeBitFlag & FlagLanguageEncoding) != 0 || (highBytes && IsWellFormedUtf8(name))) {
+    if (HasFlag(header.generalPurposeBitFlag, TZipFlag::LanguageEncoding) ||
+        (highBytes && IsWellFormedUtf8(name))) {
         result = AsString(name);
     } else if (auto unicodePath = FromUnicodePathField(name, extra)) {
         result = std::move(*unicodePath);
@@ -123,7 +124,7 @@ std::string TZipNameDecoder::Decode(const CentralDirectoryFileHeader& header, st
     } else {
         result = AsString(name);
     }
-    if ((header.versionMadeBy >> 8) == HostMsDos)
+    if (static_cast<TZipHost>(header.versionMadeBy >> 8) == TZipHost::MsDos)
         std::replace(result.begin(), result.end(), '\\', '/');
     return result;
 }

@@ -38,16 +38,45 @@ int TFileDescriptor::Close() noexcept {
     return ::close(Release()) == 0 ? 0 : errno;
 }
 
+namespace {
+
+std::atomic<bool> renameFlagsRefused{false};
+
+int RenameWithFlags(int fromDir, const std::string& from, int toDir, const std::string& to, unsigned flags) {
+    if (renameFlagsRefused.load())
+        return EINVAL;
+    return ::renameat2(fromDir, from.c_str(), toDir, to.c_str(), flags) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+bool RenameFlagsUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+void RefuseRenameFlagsForTesting(bool refuse) {
+    renameFlagsRefused.store(refuse);
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
 }
 
 int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
-    return ::renameat2(fromDir, from.c_str(), toDir, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    const int error = RenameWithFlags(fromDir, from, toDir, to, RENAME_NOREPLACE);
+    if (!RenameFlagsUnsupported(error))
+        return error;
+    // A file system without renameat2 flags (NFS): look first, then a plain rename. Nobody else creates the
+    // names the update renames to while it holds its instance lock, so the gap between the two does no harm.
+    if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
 }
 
 int RenameExchange(const std::string& a, const std::string& b) {
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? 0 : errno;
+    return RenameWithFlags(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
 }
 
 int SyncDirectory(const std::string& dir) {

@@ -32,12 +32,17 @@ private:
     int FFd = -1;
 };
 
-// rename that fails with EEXIST when `to` exists, whatever it is (an empty directory included).
+// rename that fails with EEXIST when `to` exists, whatever it is (an empty directory included). Where the
+// file system refuses renameat2's flags, it looks for `to` and then renames plainly.
 int RenameNoReplace(const std::string& from, const std::string& to);
 // RenameNoReplace for names inside open folders.
 int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to);
-// Swaps two existing entries atomically.
+// Swaps two existing entries atomically; EINVAL (or ENOSYS, EOPNOTSUPP) where the file system cannot.
 int RenameExchange(const std::string& a, const std::string& b);
+// True for the errors of a file system that knows no renameat2 flags.
+bool RenameFlagsUnsupported(int error);
+// Makes every renameat2 call fail with EINVAL, as NFS does, so tests reach the paths for such file systems.
+void RefuseRenameFlagsForTesting(bool refuse);
 // Makes a finished rename or creation inside `dir` durable.
 int SyncDirectory(const std::string& dir);
 
