@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,10 +131,43 @@ int CopyContent(int in, int out) {
     }
 }
 
+namespace {
+
+constexpr std::string_view TemporaryPrefix = ".~kmtmp.";
+
+// The decimal number at `pos` ended by "."; `pos` then stands after the ".".
+std::optional<unsigned long> ReadNumberField(const std::string& name, size_t& pos) {
+    size_t end = name.find('.', pos);
+    if (end == std::string::npos || end == pos || end - pos > 10)
+        return std::nullopt;
+    unsigned long value = 0;
+    for (size_t i = pos; i < end; ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned long>(name[i] - '0');
+    }
+    pos = end + 1;
+    return value;
+}
+
+} // namespace
+
 std::string TemporarySiblingName(const std::string& name) {
     static std::atomic<unsigned> counter{0};
-    return ".~kmtmp." + std::to_string(::getpid()) + "." + std::to_string(counter++) + "." +
+    return std::string(TemporaryPrefix) + std::to_string(::getpid()) + "." + std::to_string(counter++) + "." +
            name.substr(0, 100);
+}
+
+bool IsOrphanedTemporaryName(const std::string& name) {
+    if (!name.starts_with(TemporaryPrefix))
+        return false;
+    size_t pos = TemporaryPrefix.size();
+    const auto pid = ReadNumberField(name, pos);
+    if (!pid || *pid == 0 || *pid > 0x7FFFFFFF || !ReadNumberField(name, pos))
+        return false;
+    const auto owner = static_cast<pid_t>(*pid);
+    // EPERM: the process exists under another user.
+    return owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH;
 }
 
 int FillCopy(int in, int out, const struct stat& st) {

@@ -76,7 +76,10 @@ int WriteFileAtomically(int folder, const std::string& name, const std::string& 
 // target makes it fail with EEXIST and stay untouched. Keeps permission bits and the modification time.
 int CopyFileAtomically(const std::string& source, const std::string& target, bool replace);
 
-// A name for a temporary entry in a folder that no other process of ours uses at the same time.
+// A name for a temporary entry in a folder that no other process of ours uses at the same time:
+// ".~kmtmp." PID "." N "." name.
 std::string TemporarySiblingName(const std::string& name);
+// True for a name TemporarySiblingName gave to a process that no longer exists: what a killed writer left.
+bool IsOrphanedTemporaryName(const std::string& name);
 
 } // namespace kalmora::fs

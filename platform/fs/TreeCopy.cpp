@@ -55,7 +55,17 @@ struct TCopyWalk {
         return true;
     }
 
+    // What a copy killed before its rename left in a folder it wrote to would stay there for good.
+    static void RemoveOrphanedTemporaries(int targetDir) {
+        std::vector<std::string> names;
+        ListNames(targetDir, names);
+        for (const auto& name : names)
+            if (IsOrphanedTemporaryName(name))
+                ::unlinkat(targetDir, name.c_str(), 0);
+    }
+
     bool CopyFolder(int sourceDir, int targetDir, const std::string& targetPath) {
+        RemoveOrphanedTemporaries(targetDir);
         std::vector<std::string> names;
         if (int err = ListNames(sourceDir, names))
             return Fail(targetPath, err);

@@ -157,3 +157,33 @@ TEST(CopyTree, ReportsTheFileThatCannotBeReplaced) {
     EXPECT_EQ(ReadFile(dir / "dst/name/inner"), "kept");
     EXPECT_EQ(std::system(("test -z \"$(find '" + dir.Path() + "/dst' -name '.~kmtmp*')\"").c_str()), 0);
 }
+
+TEST(CopyTree, RemovesTemporariesOfKilledCopiesFromTheFoldersItWritesTo) {
+    TScratchFolder dir;
+    MakeDir(dir / "src");
+    MakeDir(dir / "src/bin");
+    WriteFile(dir / "src/bin/tool", "new");
+    MakeDir(dir / "dst");
+    MakeDir(dir / "dst/bin");
+    MakeDir(dir / "dst/other");
+    // A process that has ended: its pid stays free long enough for the test.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = ".~kmtmp." + std::to_string(gone) + ".0.tool";
+    const std::string alive = ".~kmtmp." + std::to_string(::getppid()) + ".3.tool";
+    WriteFile(dir / ("dst/" + dead), "left by a kill");
+    WriteFile(dir / ("dst/bin/" + dead), "left by a kill");
+    WriteFile(dir / ("dst/bin/" + alive), "being written");
+    WriteFile(dir / "dst/bin/.~kmtmp.notapid.0.tool", "not ours");
+    WriteFile(dir / ("dst/other/" + dead), "not copied into");
+
+    ASSERT_TRUE(fs::CopyTree(dir / "src", dir / "dst"));
+    EXPECT_FALSE(Exists(dir / ("dst/" + dead)));
+    EXPECT_FALSE(Exists(dir / ("dst/bin/" + dead)));
+    EXPECT_TRUE(Exists(dir / ("dst/bin/" + alive)));
+    EXPECT_TRUE(Exists(dir / "dst/bin/.~kmtmp.notapid.0.tool"));
+    EXPECT_TRUE(Exists(dir / ("dst/other/" + dead)));
+    EXPECT_EQ(ReadFile(dir / "dst/bin/tool"), "new");
+}
