@@ -35,7 +35,8 @@ public:
     }
     ~TMainThreadWake() { SetWakeMainThread({}); }
     static void Wake() {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] { CheckSynchronize(); }, Qt::QueuedConnection);
     }
     TMainThreadWake(const TMainThreadWake&) = delete;
     TMainThreadWake& operator=(const TMainThreadWake&) = delete;

@@ -7,7 +7,7 @@
 namespace kalmora {
 namespace {
 
-constexpr std::array<const char*, WizardButtonCount> ButtonNames = {"start", "last",   "back", "next",
+constexpr std::array<const char*, WizardButtonCount> ButtonNames = {"start",  "last",   "back", "next",
                                                                     "finish", "cancel", "help"};
 constexpr std::array<int, WizardButtonCount> DefaultWidths = {85, 85, 75, 75, 75, 75, 75};
 constexpr int ButtonHeight = 25;
