@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "ConsoleReport.h"
 #include "ExitStatus.h"
+#include "MainProgram.h"
 #include "RunConditions.h"
 #include "SingleInstance.h"
 #include "UpdaterProgram.h"
@@ -57,8 +58,7 @@ int main(int argc, char** argv) {
     auto report = std::make_shared<TUpdateReport>();
     auto console = TConsoleReport::ForStderr();
     auto manager = StartUpdate(conditions.InstallationId, report);
-    WaitForUpdateWithoutWindow(*manager, [&] { console.Update(*report); });
-    CloseUpdate(manager);
+    RunUpdateWindow(argc, argv, manager, [&] { console.Update(*report); });
     console.Finish(*report);
     return RunExitStatus(report->Failures(), CloseSignal());
 }

@@ -1,0 +1,96 @@
+#include "ApplicationEvents.h"
+
+#include "MessageBox.h"
+#include "UtilBox/ErrorText.h"
+#include "lmDebug/lmDebug.h"
+#include "runtime/Exceptions.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kalmora {
+namespace {
+
+// Main thread only, newest last.
+std::vector<TApplicationEvents*>& Listeners() {
+    static std::vector<TApplicationEvents*> listeners;
+    return listeners;
+}
+
+bool IsAbort(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void QtMessageToDebugLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    std::uint16_t flags = 4;
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        flags = 2;
+    else if (type == QtFatalMsg)
+        flags = 1;
+    DebugLog(message.toStdString(), "Qt", flags);
+}
+
+} // namespace
+
+TApplicationEvents::TApplicationEvents(QObject* owner) : QObject(owner) {
+    Listeners().push_back(this);
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+TApplicationEvents::~TApplicationEvents() {
+    auto& listeners = Listeners();
+    listeners.erase(std::remove(listeners.begin(), listeners.end(), this), listeners.end());
+}
+
+bool TApplicationEvents::OnMessage(QObject*, QEvent*) {
+    return false;
+}
+
+bool TApplicationEvents::eventFilter(QObject* receiver, QEvent* event) {
+    return OnMessage(receiver, event);
+}
+
+void HandleApplicationException(const std::exception_ptr& error) {
+    auto& listeners = Listeners();
+    for (auto it = listeners.rbegin(); it != listeners.rend(); ++it)
+        if ((*it)->HandlesExceptions()) {
+            (*it)->OnException(error);
+            return;
+        }
+    if (!IsAbort(error))
+        ShowEscapedException(error);
+}
+
+void ShowEscapedException(const std::exception_ptr& error) {
+    auto caught = DescribeException(error);
+    ShowMessageBox({TMessageIcon::Error, QGuiApplication::applicationDisplayName().toStdString(),
+                    EscapedMessageText(caught.message), TMessageButtons::Ok});
+}
+
+TlmApplication::TlmApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TlmApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        try {
+            HandleApplicationException(std::current_exception());
+        } catch (...) {
+            // The display of an error failed too; there is nobody left to tell.
+        }
+        return false;
+    }
+}
+
+void InstallQtMessageHandler() {
+    qInstallMessageHandler(QtMessageToDebugLog);
+}
+
+} // namespace kalmora

@@ -1,0 +1,48 @@
+#pragma once
+
+// Application-wide event listeners and the routing of exceptions that escape an event handler. Qt lets no
+// exception cross its event loop, so the application object catches them in notify() and hands them here:
+// the most recently created listener with an exception handler gets it; without one the default display
+// shows it in a box titled with the application's name.
+
+#include <QApplication>
+#include <QObject>
+#include <exception>
+
+namespace kalmora {
+
+class TApplicationEvents : public QObject {
+public:
+    // Registers as the newest listener: its handlers are asked before those of older ones.
+    explicit TApplicationEvents(QObject* owner = nullptr);
+    ~TApplicationEvents() override;
+
+protected:
+    // Every event of the main thread's objects; true when handled, so that it is not delivered.
+    virtual bool OnMessage(QObject* receiver, QEvent* event);
+    // Whether this listener takes escaping exceptions, and what it does with one.
+    virtual bool HandlesExceptions() const { return false; }
+    virtual void OnException(const std::exception_ptr&) {}
+
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+private:
+    friend void HandleApplicationException(const std::exception_ptr& error);
+};
+
+// An exception that escaped an event handler of the main thread. EAbort is silent.
+void HandleApplicationException(const std::exception_ptr& error);
+
+// The default display: the application's title as caption, the message with "." where it lacks an ending.
+void ShowEscapedException(const std::exception_ptr& error);
+
+class TlmApplication : public QApplication {
+public:
+    TlmApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Sends Qt's own diagnostics (warnings about the session, fonts, ...) to the debug log, not to stderr.
+void InstallQtMessageHandler();
+
+} // namespace kalmora
