@@ -2,16 +2,14 @@
 
 // Carries one counted interface reference where only a plain object fits (a script's object value, say).
 
+#include "Object.h"
 #include "lmInterfaces.h"
 
 namespace kalmora {
 
-class TInterfaceWrapper {
+class TInterfaceWrapper : public TObject {
 public:
     explicit TInterfaceWrapper(TIntfRef<IInterface> intf) : Intf(std::move(intf)) {}
-    TInterfaceWrapper(const TInterfaceWrapper&) = delete;
-    TInterfaceWrapper& operator=(const TInterfaceWrapper&) = delete;
-    virtual ~TInterfaceWrapper() = default;
 
     TIntfRef<IInterface> Intf;
 };

@@ -4,10 +4,11 @@
 // database when it is destroyed.
 
 #include "ProductInterfaces.h"
+#include "lmInterfaces/Object.h"
 
 namespace kalmora {
 
-class TMwstInfo {
+class TMwstInfo : public TObject {
 public:
     TMwstInfo(TIntfRef<IlmQuery> query, TIntfRef<IlmDatabase> database);
     TMwstInfo(const TMwstInfo&) = delete;
