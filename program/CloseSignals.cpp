@@ -6,10 +6,11 @@
 namespace kalmora {
 namespace {
 
-volatile std::sig_atomic_t closeRequested = 0;
+volatile std::sig_atomic_t closeSignal = 0;
 
-extern "C" void OnCloseSignal(int) {
-    closeRequested = 1;
+extern "C" void OnCloseSignal(int signal) {
+    if (closeSignal == 0)
+        closeSignal = signal;
 }
 
 } // namespace
@@ -24,7 +25,11 @@ void InstallCloseSignalHandlers() {
 }
 
 bool CloseRequested() {
-    return closeRequested != 0;
+    return closeSignal != 0;
+}
+
+int CloseSignal() {
+    return closeSignal;
 }
 
 } // namespace kalmora

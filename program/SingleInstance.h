@@ -1,7 +1,11 @@
 #pragma once
 
-// One update run per installation at a time: an advisory lock on a file of the installation. The lock goes
-// with the process, so one left by a dead process never blocks.
+// One update run per installation at a time: an advisory lock on a file in the installation's database
+// folder, which exists before any run (a fresh installation has no "config" folder yet, and two runs started
+// together must still meet on the same file). The lock goes with the process, so one left by a dead process
+// never blocks.
+
+#include "fs/FileSystem.h"
 
 #include <string>
 
@@ -9,23 +13,20 @@ namespace kalmora {
 
 class TSingleInstanceLock {
 public:
-    // Tries to take the lock for the installation whose configuration directory is configDir.
-    explicit TSingleInstanceLock(const std::string& configDir);
-    ~TSingleInstanceLock();
-    TSingleInstanceLock(const TSingleInstanceLock&) = delete;
-    TSingleInstanceLock& operator=(const TSingleInstanceLock&) = delete;
+    // Tries to take the lock for the installation whose database folder is databaseDir (absolute).
+    explicit TSingleInstanceLock(const std::string& databaseDir);
 
-    // False when another process holds the lock.
-    bool Acquired() const { return FFd >= 0; }
+    // False when another process holds the lock, or the lock file cannot be opened (OpenError then says why).
+    bool Acquired() const { return FFd.IsOpen(); }
+    int OpenError() const { return FOpenError; }
     const std::string& LockFile() const { return FLockFile; }
 
-    // In configDir when it exists, else in the runtime or temporary directory, named after configDir's full
-    // path.
-    static std::string LockFileFor(const std::string& configDir);
+    static std::string LockFileFor(const std::string& databaseDir);
 
 private:
-    int FFd = -1;
     std::string FLockFile;
+    fs::TFileDescriptor FFd;
+    int FOpenError = 0;
 };
 
 } // namespace kalmora

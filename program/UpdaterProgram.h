@@ -1,7 +1,9 @@
 #pragma once
 
+#include "kmConfigUpdaterThread/UpdateReport.h"
 #include "lmThreadManager/lmThreadManager.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,14 +14,21 @@ inline constexpr std::string_view ApplicationTitle = "Online-Updater";
 // The process-wide reference to the one thread manager; cleared by the close handling when it frees it.
 extern TThreadManager* ThreadManager;
 
-// Start-up steps after the settings root: the thread manager and the running update thread.
-std::unique_ptr<TThreadManager> StartUpdate(const std::string& installationId);
+// Start-up steps after the settings root: the thread manager and the running update thread, which writes
+// what it did into `report`.
+std::unique_ptr<TThreadManager> StartUpdate(const std::string& installationId,
+                                            std::shared_ptr<TUpdateReport> report);
 
-// Without a window: runs main-thread calls until the update thread is gone or a close signal came.
-void WaitForUpdateWithoutWindow(TThreadManager& manager);
+// True while the update thread has not finished.
+bool UpdateRunning(const TThreadManager& manager);
 
-// The window's close handling: ask every thread to stop, wait 1000 ms, free the manager (which waits for the
-// threads). Errors on this path are reported and swallowed.
+// Without a window: runs main-thread calls until the update thread is gone or a close signal came, calling
+// onPoll about every 100 ms.
+void WaitForUpdateWithoutWindow(TThreadManager& manager, const std::function<void()>& onPoll = {});
+
+// The window's close handling: ask every thread to stop, give them up to 1000 ms to end (running main-thread
+// calls meanwhile), free the manager (which waits for the threads). Errors on this path are reported on
+// stderr and swallowed.
 void CloseUpdate(std::unique_ptr<TThreadManager>& manager);
 
 } // namespace kalmora

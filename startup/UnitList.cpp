@@ -12,7 +12,7 @@ namespace {
 // Units whose only own work is to report their end to the debug log.
 TUnit ReportingUnit(std::string name) {
     TUnit unit{name, {}, {}};
-    unit.Shutdown = [name] { DebugLog("Finalize " + name, {}, 4); };
+    unit.Shutdown = [name] { DebugLog("Finalize " + name, {}, DebugFlags::Lifecycle); };
     return unit;
 }
 

@@ -1,6 +1,7 @@
 #include "FileHelpers.h"
 
 #include "fs/FileSystem.h"
+#include "fs/Folders.h"
 #include "fs/TreeOps.h"
 
 #include <atomic>
@@ -134,19 +135,7 @@ bool CreateDirectoryPath(const std::string& path) {
     if (path.empty())
         throw Exception("Unable to create directory");
     const std::string dir = StripTrailingBackslash(path);
-    if (dir.empty())
-        return true; // the root folder
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    const auto slash = dir.rfind('/');
-    const std::string parent = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
-    if (!parent.empty() && !CreateDirectoryPath(parent))
-        return false;
-    if (::mkdir(dir.c_str(), 0777) == 0)
-        return true;
-    // A concurrent creator may have been first; a file of that name is no folder.
-    return errno == EEXIST && IsExistingDirectory(dir);
+    return fs::CreateFolders(dir, 0777, 0777) == 0;
 }
 
 std::string FileToStr(const std::string& fileName) {

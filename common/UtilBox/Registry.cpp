@@ -15,7 +15,6 @@ using registry::TRegKey;
 using registry::TRegValue;
 
 constexpr std::string_view Unit = "UtilBox";
-constexpr std::string_view DefaultRoot = "\\Software\\Kalmora";
 
 // Set once by the start-up sequence before the update thread exists and only read afterwards, so it needs
 // no lock.
@@ -24,7 +23,7 @@ std::string StandardRoot;
 // A hive that cannot be parsed is treated as absent, but never silently.
 RegStatus Logged(RegStatus status, const std::string& error) {
     if (status == RegStatus::Corrupt)
-        DebugError(error, "", 1);
+        DebugError(error, "", DebugFlags::Error);
     return status;
 }
 
@@ -77,9 +76,10 @@ void SetStandardRegistryRoot(const std::string& root) {
 
 std::string GetStandardRegistryRoot() {
     if (StandardRoot.empty()) {
-        DebugError("Standard registry root is not defined - using \"" + std::string(DefaultRoot) + "\"", "",
-                   1);
-        return std::string(DefaultRoot);
+        const std::string defaultRoot = "\\" + std::string(ProductRegistryKey);
+        DebugError("Standard registry root is not defined - using \"" + defaultRoot + "\"", "",
+                   DebugFlags::Error);
+        return defaultRoot;
     }
     return StandardRoot;
 }

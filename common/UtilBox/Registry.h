@@ -5,8 +5,12 @@
 // Reads never fail; writes report by their result.
 
 #include <string>
+#include <string_view>
 
 namespace kalmora {
+
+// The product's key: the standard root the program sets and where the installation's settings live.
+inline constexpr std::string_view ProductRegistryKey = "Software\\Kalmora";
 
 void SetStandardRegistryRoot(const std::string& root);
 std::string GetStandardRegistryRoot();

@@ -1,5 +1,6 @@
 #include "lmDebug.h"
 
+#include "fs/FileSystem.h"
 #include "runtime/FormatSettings.h"
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
@@ -39,6 +41,19 @@ std::uint32_t Normalised(std::uint32_t level) {
     return (level >> 16) == DebugEnableCode ? level : 0;
 }
 
+// The file lies in whatever folder was current at start, possibly a shared one: a link planted under its name
+// is refused, never followed, and the descriptor does not leak into programs started later.
+std::FILE* CreateDebugFile(const std::string& fileName) {
+    fs::TFileDescriptor fd(
+        ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.IsOpen())
+        return nullptr;
+    std::FILE* file = ::fdopen(fd.Get(), "wb");
+    if (file)
+        fd.Release();
+    return file;
+}
+
 std::string ProgramFileName() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -49,7 +64,7 @@ void WriteToFile(DebugState& s, std::string_view prefix, std::string_view text) 
     if (s.fileName.empty())
         return;
     if (!s.file) {
-        s.file.reset(std::fopen(s.fileName.c_str(), "wb"));
+        s.file.reset(CreateDebugFile(s.fileName));
         if (!s.file)
             return;
         std::fputs("Debug file was closed. Rewrite debug file.\r\n", s.file.get());
@@ -139,8 +154,8 @@ void WriteDebugEntry(std::uint16_t flags, std::string_view prefix, std::string_v
     const std::uint32_t level = s.level;
     if ((flags & level) != flags)
         return;
-    const bool isError = (flags & 0x0101) != 0;
-    const bool isWarning = (flags & 0x0002) != 0;
+    const bool isError = (flags & DebugFlags::AnyError) != 0;
+    const bool isWarning = (flags & DebugFlags::Warning) != 0;
 
     if ((level & DebugBits::BoxAll) || ((level & DebugBits::BoxErrors) && isError)) {
         std::string boxText = "DEBUG: " + std::string(prefix) + "\r\n\r\n" + std::string(text);
@@ -178,11 +193,11 @@ void StartDebugLog() {
             level = parsed;
     }
     SetDebugLevel(level == 0 ? DefaultDebugLevel : level);
-    DebugLog("Starting Debug-Log.", {}, 4);
+    DebugLog("Starting Debug-Log.", {}, DebugFlags::Lifecycle);
 }
 
 void StopDebugLog() {
-    DebugLog("Stopping Debug-Log.", {}, 4);
+    DebugLog("Stopping Debug-Log.", {}, DebugFlags::Lifecycle);
     auto& s = State();
     std::lock_guard lock(s.mutex);
     s.file.reset();

@@ -23,13 +23,27 @@ inline constexpr std::uint32_t BoxErrors = 0x0800;
 inline constexpr std::uint32_t WarningsToDebugger = 0x0400;
 } // namespace DebugBits
 
+// Bits of a message's flag word. A message is an error when it has Error or ErrorHigh, a warning when it has
+// Warning; every bit also counts as a category the level must let through.
+namespace DebugFlags {
+inline constexpr std::uint16_t Error = 0x0001;
+inline constexpr std::uint16_t Warning = 0x0002;
+// The start, stop and unit shut-down messages.
+inline constexpr std::uint16_t Lifecycle = 0x0004;
+inline constexpr std::uint16_t ErrorHigh = 0x0100;
+inline constexpr std::uint16_t AnyError = Error | ErrorHigh;
+// The update run's own diagnostics: what failed on the update thread and why. Outside the default level,
+// because the program reports those failures on stderr itself.
+inline constexpr std::uint16_t UpdateRun = 0x0010;
+} // namespace DebugFlags
+
 // Sets the level; 0 asks the user through the input-box hook. A level without the enable code becomes 0.
 std::uint32_t SetDebugLevel(std::uint32_t level);
 std::uint32_t GetDebugLevel();
 bool IsDebugEnabled();
 
 void DebugLog(std::string_view text, std::string_view prefix = {}, std::uint16_t flags = 0);
-void DebugError(std::string_view text, std::string_view where = {}, std::uint16_t flags = 1);
+void DebugError(std::string_view text, std::string_view where = {}, std::uint16_t flags = DebugFlags::Error);
 void WriteDebugEntry(std::uint16_t flags, std::string_view prefix, std::string_view text);
 
 // Start-up and shut-down of the unit: fixes the file name (current directory + "/" + program file name +

@@ -21,25 +21,18 @@ THttpFileSink::THttpFileSink(std::string workFile)
     : FWorkFile(std::move(workFile)), FBuffer(WriteBufferSize) {
     // Not truncated on open: another transfer that holds the lock keeps its data. No link is followed, so
     // a planted link cannot redirect the download outside its folder.
-    FHandle = ::open(FWorkFile.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (FHandle < 0)
+    FHandle.Reset(::open(FWorkFile.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!FHandle.IsOpen())
         throw EInOutError::FromErrno("Cannot create", FWorkFile, errno);
     // A truncation to zero makes some file systems flush the whole file when it is closed, so an empty
     // (new) file is left alone.
     struct stat info {};
-    if (::flock(FHandle, LOCK_EX | LOCK_NB) != 0 || ::fstat(FHandle, &info) != 0 ||
-        (info.st_size > 0 && ::ftruncate(FHandle, 0) != 0)) {
-        int error = errno;
-        ::close(FHandle);
-        FHandle = -1;
-        throw EInOutError::FromErrno("Cannot create", FWorkFile, error);
-    }
+    if (::flock(FHandle.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(FHandle.Get(), &info) != 0 ||
+        (info.st_size > 0 && ::ftruncate(FHandle.Get(), 0) != 0))
+        throw EInOutError::FromErrno("Cannot create", FWorkFile, errno);
 }
 
-THttpFileSink::~THttpFileSink() {
-    if (FHandle >= 0)
-        ::close(FHandle);
-}
+THttpFileSink::~THttpFileSink() = default;
 
 void THttpFileSink::Write(const char* data, std::size_t size) {
     while (size > 0) {
@@ -63,32 +56,22 @@ void THttpFileSink::Write(const char* data, std::size_t size) {
 }
 
 void THttpFileSink::WriteOut(const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t written = ::write(FHandle, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EInOutError::FromErrno("Cannot write", FWorkFile, errno);
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
+    if (int error = fs::WriteAll(FHandle.Get(), data, size))
+        throw EInOutError::FromErrno("Cannot write", FWorkFile, error);
 }
 
 void THttpFileSink::Close() {
-    if (FHandle < 0)
+    if (!FHandle.IsOpen())
         return;
     std::size_t used = FUsed;
     FUsed = 0;
     WriteOut(FBuffer.data(), used);
-    int handle = FHandle;
-    FHandle = -1;
-    if (::close(handle) != 0)
-        throw EInOutError::FromErrno("Cannot write", FWorkFile, errno);
+    if (int error = FHandle.Close())
+        throw EInOutError::FromErrno("Cannot write", FWorkFile, error);
 }
 
 void THttpFileSink::Abandon() noexcept {
-    if (FHandle < 0)
+    if (!FHandle.IsOpen())
         return;
     try {
         std::size_t used = FUsed;
@@ -97,8 +80,7 @@ void THttpFileSink::Abandon() noexcept {
     } catch (...) {
         // The transfer has failed already; its own error is the one that counts.
     }
-    ::close(FHandle);
-    FHandle = -1;
+    FHandle.Reset();
 }
 
 void THttpFileSink::CommitAs(const std::string& target) {

@@ -3,6 +3,7 @@
 // The work file of HttpGetFile: created (or truncated) when constructed, written block by block, renamed over
 // the target once the transfer succeeded.
 
+#include "fs/FileSystem.h"
 #include "lmWeb.h"
 
 #include <string>
@@ -32,7 +33,7 @@ private:
     void WriteOut(const char* data, std::size_t size);
 
     std::string FWorkFile;
-    int FHandle = -1;
+    fs::TFileDescriptor FHandle;
     std::vector<char> FBuffer;
     std::size_t FUsed = 0;
 };

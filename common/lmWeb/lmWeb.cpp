@@ -12,8 +12,11 @@ namespace kalmora {
 namespace {
 
 constexpr const char* UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
-// Waiting for data, the progress callback is offered the transfer at least this often.
-constexpr std::chrono::milliseconds IdleWorkInterval{500};
+// Waiting for data, the progress callback is offered the transfer at least this often, so that a cancel
+// through it takes effect well within a second.
+constexpr std::chrono::milliseconds IdleWorkInterval{200};
+// The longest the transfer loop sleeps in the network wait before it looks at the callback again.
+constexpr std::chrono::milliseconds PollSlice{100};
 constexpr long ReceiveBufferSize = 256 * 1024;
 
 using TClock = std::chrono::steady_clock;
@@ -22,6 +25,11 @@ struct CurlEasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
 using TCurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+struct CurlMultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+using TCurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
 
 struct CurlListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -54,6 +62,8 @@ public:
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
         return Guarded(self, 1, [](TTransfer& t) { return t.Progress(); });
     }
+    // The same check from the transfer loop, between two network waits; false stops the transfer.
+    bool Tick() noexcept { return OnProgress(this, 0, 0, 0, 0) == 0; }
 
     // Raises what the transfer ended with; returns only after a complete 2xx response.
     void Finish(CURLcode result, const char* errorText) {
@@ -82,6 +92,7 @@ private:
         try {
             return call(transfer);
         } catch (...) {
+            // No exception may cross libcurl: kept for Finish, which raises it once libcurl has returned.
             transfer.FError = std::current_exception();
             return onError;
         }
@@ -152,6 +163,36 @@ private:
     std::exception_ptr FError;
 };
 
+// curl_easy_perform waits up to a second in the network without calling back; this loop wakes every
+// PollSlice to offer the transfer to the progress check, which is what bounds a cancel's delay.
+CURLcode Perform(CURL* curl, TTransfer& transfer) {
+    TCurlMulti multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK)
+        throw EHttpError("The HTTP client cannot be created");
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            for (CURLMsg* message; (message = curl_multi_info_read(multi.get(), &left));)
+                if (message->msg == CURLMSG_DONE && message->easy_handle == curl)
+                    result = message->data.result;
+            break;
+        }
+        curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(PollSlice.count()), nullptr);
+        if (!transfer.Tick()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), curl);
+    return result;
+}
+
 template <class T> void SetOption(CURL* curl, CURLoption option, T value) {
     if (curl_easy_setopt(curl, option, value) != CURLE_OK)
         throw EHttpError("The HTTP client cannot be configured (option " + std::to_string(option) + ")");
@@ -220,7 +261,7 @@ void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, 
     SetOption(c, CURLOPT_XFERINFODATA, &transfer);
     SetOption(c, CURLOPT_NOPROGRESS, 0L);
 
-    CURLcode result = curl_easy_perform(c);
+    CURLcode result = Perform(c, transfer);
     transfer.Finish(result, errorText);
 }
 
@@ -228,12 +269,13 @@ void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork) 
     HttpGet(url, sink, onWork, THttpLimits{});
 }
 
-std::string HttpGetString(const std::string& url, bool raiseErrors) {
+std::string HttpGetString(const std::string& url, bool raiseErrors, const TWorkEvent& onWork) {
     try {
         TStringSink sink;
-        HttpGet(url, sink);
+        HttpGet(url, sink, onWork);
         return std::move(sink.Text);
     } catch (...) {
+        // Without raiseErrors every failure means "no text", by contract; callers that care pass true.
         if (raiseErrors)
             throw;
         return {};

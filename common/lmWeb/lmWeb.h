@@ -57,7 +57,8 @@ struct THttpLimits {
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork = {});
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits);
 // The body as it came; bodies over 1 MiB are refused. With raiseErrors false every error gives "".
-std::string HttpGetString(const std::string& url, bool raiseErrors);
+// onWork may end the transfer as it does for HttpGet.
+std::string HttpGetString(const std::string& url, bool raiseErrors, const TWorkEvent& onWork = {});
 // Streams the body into FileName + ".part" and renames it over FileName after success.
 // The work file is created (truncated) before the request is sent; a failure to create it raises
 // EInOutError and sends nothing. After an error FileName is unchanged and the ".part" file keeps what

@@ -1,22 +1,24 @@
-#include "ZipDecoder.h"
+#include "DeflateDecoders.h"
 #include "ZipErrors.h"
 
+#include <cstdlib>
+#include <string_view>
 #include <zlib.h>
 
 namespace kalmora {
 
 namespace {
 
-class TDeflateDecoder : public TZipDecoder {
+class TZlibDeflateDecoder : public TZipDecoder {
 public:
-    explicit TDeflateDecoder(TZipEntryInput& input) : FInput(input) {
+    explicit TZlibDeflateDecoder(TZipEntryInput& input) : FInput(input) {
         // Negative window bits: raw Deflate, without the zlib header and trailer.
         if (inflateInit2(&FStream, -MAX_WBITS) != Z_OK)
             throw EAbZipDataError("Cannot start the Deflate decoder");
     }
-    ~TDeflateDecoder() override { inflateEnd(&FStream); }
-    TDeflateDecoder(const TDeflateDecoder&) = delete;
-    TDeflateDecoder& operator=(const TDeflateDecoder&) = delete;
+    ~TZlibDeflateDecoder() override { inflateEnd(&FStream); }
+    TZlibDeflateDecoder(const TZlibDeflateDecoder&) = delete;
+    TZlibDeflateDecoder& operator=(const TZlibDeflateDecoder&) = delete;
 
     size_t Decode(std::span<uint8_t> out) override {
         FStream.next_out = out.data();
@@ -49,8 +51,36 @@ private:
 
 } // namespace
 
+bool InflaterBuilt(TInflater inflater) {
+#ifdef KALMORA_WITH_ISAL
+    (void)inflater;
+    return true;
+#else
+    return inflater == TInflater::Zlib;
+#endif
+}
+
+TInflater SelectedInflater() {
+    // Read per entry rather than once, so that a test can switch between the two within one process.
+    const char* choice = std::getenv("KALMORA_INFLATE");
+    if ((choice && std::string_view(choice) == "zlib") || !InflaterBuilt(TInflater::Isal))
+        return TInflater::Zlib;
+    return TInflater::Isal;
+}
+
+std::unique_ptr<TZipDecoder> MakeZlibDeflateDecoder(TZipEntryInput& input) {
+    return std::make_unique<TZlibDeflateDecoder>(input);
+}
+
+#ifndef KALMORA_WITH_ISAL
+std::unique_ptr<TZipDecoder> MakeIsalDeflateDecoder(TZipEntryInput&) {
+    throw EAbZipInvalidMethod();
+}
+#endif
+
 std::unique_ptr<TZipDecoder> MakeDeflateDecoder(TZipEntryInput& input, const TZipDecoderParams&) {
-    return std::make_unique<TDeflateDecoder>(input);
+    return SelectedInflater() == TInflater::Isal ? MakeIsalDeflateDecoder(input)
+                                                 : MakeZlibDeflateDecoder(input);
 }
 
 } // namespace kalmora

@@ -4,6 +4,7 @@
 // below BaseDirectory. Not shared between threads; each user creates its own.
 
 #include "zip/ZipItem.h"
+#include "zip/ZipNames.h"
 
 #include <cstdint>
 #include <exception>
@@ -62,7 +63,7 @@ public:
     TExtractOptions ExtractOptions;
     int PasswordRetries = 3;
     // The legacy code page of names that are not UTF-8 (an iconv name).
-    std::string OemCodePage = "IBM437";
+    std::string OemCodePage{DefaultOemCodePage};
     TConfirmOverwriteEvent OnConfirmOverwrite;
     TNeedPasswordEvent OnNeedPassword;
     TProcessItemFailureEvent OnProcessItemFailure;

@@ -3,6 +3,7 @@
 // The one interface every compression method implements, and the table from method number to factory.
 // A new method is a new decoder file plus one line in the table.
 
+#include "zip/ZipCodes.h"
 #include "zip/ZipEntryInput.h"
 
 #include <cstdint>
@@ -13,9 +14,9 @@
 namespace kalmora {
 
 struct TZipDecoderParams {
-    uint16_t method = 0;
-    uint16_t generalPurposeBitFlag = 0;
-    uint64_t compressedSize = 0; // without the encryption header
+    TZipMethod method = TZipMethod::Stored;
+    uint16_t generalPurposeBitFlag = 0; // test bits with HasFlag
+    uint64_t compressedSize = 0;        // without the encryption header
     uint64_t uncompressedSize = 0;
 };
 
@@ -33,18 +34,20 @@ using TZipDecoderFactory = std::unique_ptr<TZipDecoder> (*)(TZipEntryInput& inpu
                                                             const TZipDecoderParams& params);
 
 struct TZipMethodInfo {
-    uint16_t method;
+    TZipMethod method;
     std::string_view name;
     TZipDecoderFactory factory;
 };
 
 // The method's entry in the decoder table, or nullptr when it cannot be extracted.
-const TZipMethodInfo* FindZipMethod(uint16_t method);
+const TZipMethodInfo* FindZipMethod(TZipMethod method);
 
 // The factories of the methods built so far.
 std::unique_ptr<TZipDecoder> MakeStoredDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeDeflateDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeBzip2Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeLzmaDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeDeflate64Decoder(TZipEntryInput& input, const TZipDecoderParams& params);
+std::unique_ptr<TZipDecoder> MakeWavPackDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 
 } // namespace kalmora

@@ -1,21 +1,21 @@
 #include "ZipDecoder.h"
 
-#include <array>
-
 namespace kalmora {
 
 namespace {
 
-constexpr std::array<TZipMethodInfo, 4> DecoderTable{{
-    {0, "stored", MakeStoredDecoder},
-    {8, "deflated", MakeDeflateDecoder},
-    {12, "BZIP2", MakeBzip2Decoder},
-    {14, "LZMA", MakeLzmaDecoder},
-}};
+constexpr TZipMethodInfo DecoderTable[] = {
+    {TZipMethod::Stored, "stored", MakeStoredDecoder},
+    {TZipMethod::Deflated, "deflated", MakeDeflateDecoder},
+    {TZipMethod::Deflate64, "Deflate64", MakeDeflate64Decoder},
+    {TZipMethod::Bzip2, "BZIP2", MakeBzip2Decoder},
+    {TZipMethod::Lzma, "LZMA", MakeLzmaDecoder},
+    {TZipMethod::WavPack, "WavPack", MakeWavPackDecoder},
+};
 
 } // namespace
 
-const TZipMethodInfo* FindZipMethod(uint16_t method) {
+const TZipMethodInfo* FindZipMethod(TZipMethod method) {
     for (const auto& info : DecoderTable)
         if (info.method == method)
             return &info;

@@ -17,11 +17,11 @@ struct TZipItem {
     std::string fileName;    // decoded to UTF-8, "/" between folders
     bool isFolder = false;
 
-    uint8_t HostSystem() const { return static_cast<uint8_t>(header.versionMadeBy >> 8); }
-    bool IsEncrypted() const { return (header.generalPurposeBitFlag & FlagEncrypted) != 0; }
+    TZipHost HostSystem() const { return static_cast<TZipHost>(header.versionMadeBy >> 8); }
+    bool IsEncrypted() const { return HasFlag(header.generalPurposeBitFlag, TZipFlag::Encrypted); }
     // The Unix mode from the upper half of the external attributes, when the entry carries one.
     bool HasUnixMode() const {
-        return (HostSystem() == HostUnix || header.externalFileAttributes > 0x1FFFF) &&
+        return (HostSystem() == TZipHost::Unix || header.externalFileAttributes > 0x1FFFF) &&
                (header.externalFileAttributes >> 16) != 0;
     }
     uint32_t UnixMode() const { return header.externalFileAttributes >> 16; }

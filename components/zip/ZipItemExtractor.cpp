@@ -1,5 +1,6 @@
 #include "ZipItemExtractor.h"
 
+#include "ZipCrc32.h"
 #include "ZipDecoder.h"
 #include "ZipErrors.h"
 #include "ZipPaths.h"
@@ -8,7 +9,6 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace kalmora {
 
@@ -30,16 +30,8 @@ unsigned ProcessUmask() {
 }
 
 void WriteAll(int fd, const uint8_t* data, size_t size, const std::string& shownPath) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EInOutError::FromErrno("Cannot write", shownPath, errno);
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
+    if (int error = fs::WriteAll(fd, data, size))
+        throw EInOutError::FromErrno("Cannot write", shownPath, error);
 }
 
 } // namespace
@@ -127,7 +119,7 @@ void TZipItemExtractor::CheckPassword(const TZipItem& item, const LocalFileHeade
     std::array<uint8_t, EncryptionHeaderSize> header{};
     FInput.ReadExact(header, "encryption header");
     // With a data descriptor the CRC was not known when the header was written; the time stands in.
-    uint8_t checkByte = (item.header.generalPurposeBitFlag & FlagDataDescriptor)
+    uint8_t checkByte = HasFlag(item.header.generalPurposeBitFlag, TZipFlag::DataDescriptor)
                             ? static_cast<uint8_t>(local.lastModFileTime >> 8)
                             : static_cast<uint8_t>(item.header.crc32 >> 24);
     std::string& password = FOwner.Password;
@@ -156,7 +148,7 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
     if ((cd.versionNeededToExtract & 0xFF) >= 64)
         throw EAbZipVersion();
     const TZipMethodInfo* method = FindZipMethod(cd.compressionMethod);
-    if (!method || (cd.generalPurposeBitFlag & FlagStrongEncryption))
+    if (!method || HasFlag(cd.generalPurposeBitFlag, TZipFlag::StrongEncryption))
         throw EAbZipInvalidMethod();
 
     // The local header: its name and extra field may differ in length from the directory's copy.
@@ -205,7 +197,7 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
     }
     TFileDescriptor file = FTree.CreateFile(folder, leaf, shownPath);
     try {
-        uLong crc = crc32(0, nullptr, 0);
+        uint32_t crc = 0;
         if (cd.uncompressedSize > 0) {
             TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
                                      cd.uncompressedSize};
@@ -220,14 +212,14 @@ void TZipItemExtractor::ExtractFile(const TZipItem& item, const std::vector<std:
                 if (n > left)
                     throw EAbZipDataError("Entry data decodes to more than its declared size: " +
                                           item.fileName);
-                crc = crc32(crc, FOutput.data(), static_cast<uInt>(n));
+                crc = UpdateZipCrc32(crc, std::span(FOutput).first(n));
                 WriteAll(file.Get(), FOutput.data(), n, shownPath);
                 left -= n;
             }
             if (left > 0)
                 throw EAbZipDataError("Entry data ends before its declared size: " + item.fileName);
         }
-        if (static_cast<uint32_t>(crc) != cd.crc32)
+        if (crc != cd.crc32)
             throw EAbZipBadCRC();
         time_t modified = DosDateTimeToTime(cd.lastModFileDate, cd.lastModFileTime);
         if (modified != -1) {

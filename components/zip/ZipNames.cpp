@@ -1,6 +1,7 @@
 #include "ZipNames.h"
 
 #include "runtime/Exceptions.h"
+#include "text/Unicode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,24 +10,6 @@
 namespace kalmora {
 
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 std::string AsString(std::span<const uint8_t> bytes) {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -56,7 +39,9 @@ std::optional<std::string> FromXceedField(std::span<const uint8_t> extra) {
     size_t count = in.U16();
     if (field->size() != 8 + 2 * count)
         return std::nullopt;
-    return Utf16LeToUtf8(field->subspan(8, 2 * count));
+    std::string decoded;
+    text::Utf16LeToUtf8(AsString(field->subspan(8, 2 * count)), decoded); // broken units stand as U+FFFD
+    return decoded;
 }
 
 } // namespace
@@ -87,23 +72,6 @@ bool IsWellFormedUtf8(std::span<const uint8_t> bytes) {
     return true;
 }
 
-std::string Utf16LeToUtf8(std::span<const uint8_t> bytes) {
-    std::string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        uint32_t unit = bytes[i] | bytes[i + 1] << 8;
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-            uint32_t low = bytes[i + 2] | bytes[i + 3] << 8;
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
-    }
-    return out;
-}
-
 TZipNameDecoder::TZipNameDecoder(std::string_view oemCodePage) {
     FConverter = iconv_open("UTF-8", std::string(oemCodePage).c_str());
     if (FConverter == reinterpret_cast<iconv_t>(-1))
@@ -130,7 +98,7 @@ std::string TZipNameDecoder::FromOemCodePage(std::span<const uint8_t> bytes) {
             if (errno == E2BIG)
                 continue;
             // A byte the code page does not define: keep the name readable and go on.
-            AppendUtf8(out, 0xFFFD);
+            text::AppendUtf8(out, text::ReplacementCharacter);
             ++in;
             --inLeft;
         }
@@ -142,7 +110,8 @@ std::string TZipNameDecoder::Decode(const CentralDirectoryFileHeader& header, st
                                     std::span<const uint8_t> extra) {
     std::string result;
     bool highBytes = HasHighBytes(name);
-    if ((header.generalPurposeBitFlag & FlagLanguageEncoding) != 0 || (highBytes && IsWellFormedUtf8(name))) {
+    if (HasFlag(header.generalPurposeBitFlag, TZipFlag::LanguageEncoding) ||
+        (highBytes && IsWellFormedUtf8(name))) {
         result = AsString(name);
     } else if (auto unicodePath = FromUnicodePathField(name, extra)) {
         result = std::move(*unicodePath);
@@ -155,7 +124,7 @@ std::string TZipNameDecoder::Decode(const CentralDirectoryFileHeader& header, st
     } else {
         result = AsString(name);
     }
-    if ((header.versionMadeBy >> 8) == HostMsDos)
+    if (static_cast<TZipHost>(header.versionMadeBy >> 8) == TZipHost::MsDos)
         std::replace(result.begin(), result.end(), '\\', '/');
     return result;
 }

@@ -17,8 +17,6 @@ inline constexpr std::string_view DefaultOemCodePage = "IBM437";
 // bytes).
 bool IsWellFormedUtf8(std::span<const uint8_t> bytes);
 bool HasHighBytes(std::span<const uint8_t> bytes);
-// UTF-16LE to UTF-8; unpaired surrogates become U+FFFD.
-std::string Utf16LeToUtf8(std::span<const uint8_t> bytes);
 
 class TZipNameDecoder {
 public:

@@ -40,6 +40,24 @@ std::span<const uint8_t> TLittleEndianReader::Bytes(size_t count) {
     return part;
 }
 
+namespace {
+
+// The fields the central and the local header share, in the same order in both.
+template <class Header> void ReadEntryFields(TLittleEndianReader& in, Header& r) {
+    r.versionNeededToExtract = in.U16();
+    r.generalPurposeBitFlag = in.U16();
+    r.compressionMethod = static_cast<TZipMethod>(in.U16());
+    r.lastModFileTime = in.U16();
+    r.lastModFileDate = in.U16();
+    r.crc32 = in.U32();
+    r.compressedSize = in.U32();
+    r.uncompressedSize = in.U32();
+    r.fileNameLength = in.U16();
+    r.extraFieldLength = in.U16();
+}
+
+} // namespace
+
 std::optional<EndOfCentralDirectoryRecord> ParseEndOfCentralDirectory(std::span<const uint8_t> bytes) {
     TLittleEndianReader in(bytes);
     if (bytes.size() < EndOfCentralDirectoryRecord::FixedSize || in.U32() != EndOfCentralDirSignature)
@@ -92,16 +110,7 @@ std::optional<CentralDirectoryFileHeader> ParseCentralDirectoryFileHeader(std::s
         return std::nullopt;
     CentralDirectoryFileHeader r;
     r.versionMadeBy = in.U16();
-    r.versionNeededToExtract = in.U16();
-    r.generalPurposeBitFlag = in.U16();
-    r.compressionMethod = in.U16();
-    r.lastModFileTime = in.U16();
-    r.lastModFileDate = in.U16();
-    r.crc32 = in.U32();
-    r.compressedSize = in.U32();
-    r.uncompressedSize = in.U32();
-    r.fileNameLength = in.U16();
-    r.extraFieldLength = in.U16();
+    ReadEntryFields(in, r);
     r.fileCommentLength = in.U16();
     r.diskNumberStart = in.U16();
     r.internalFileAttributes = in.U16();
@@ -115,16 +124,7 @@ std::optional<LocalFileHeader> ParseLocalFileHeader(std::span<const uint8_t> byt
     if (bytes.size() < LocalFileHeader::FixedSize || in.U32() != LocalFileHeaderSignature)
         return std::nullopt;
     LocalFileHeader r;
-    r.versionNeededToExtract = in.U16();
-    r.generalPurposeBitFlag = in.U16();
-    r.compressionMethod = in.U16();
-    r.lastModFileTime = in.U16();
-    r.lastModFileDate = in.U16();
-    r.crc32 = in.U32();
-    r.compressedSize = in.U32();
-    r.uncompressedSize = in.U32();
-    r.fileNameLength = in.U16();
-    r.extraFieldLength = in.U16();
+    ReadEntryFields(in, r);
     return r;
 }
 

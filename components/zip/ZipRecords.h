@@ -3,6 +3,8 @@
 // The archive's on-disk records with their fields as PKWARE names them, and their little-endian parsers.
 // Parsers check only the signature and the record's own length; the directory reader checks how they fit.
 
+#include "zip/ZipCodes.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,17 +23,6 @@ inline constexpr uint32_t SpanningSignature = 0x08074b50;
 inline constexpr uint16_t Zip64ExtraFieldId = 0x0001;
 inline constexpr uint16_t UnicodePathExtraFieldId = 0x7075;
 inline constexpr uint16_t XceedUnicodeExtraFieldId = 0x554e;
-
-// Bits of the general purpose bit flag.
-inline constexpr uint16_t FlagEncrypted = 0x0001;
-inline constexpr uint16_t FlagLzmaEndMarker = 0x0002;
-inline constexpr uint16_t FlagDataDescriptor = 0x0008;
-inline constexpr uint16_t FlagStrongEncryption = 0x0040;
-inline constexpr uint16_t FlagLanguageEncoding = 0x0800;
-
-// Upper byte of "version made by".
-inline constexpr uint8_t HostMsDos = 0;
-inline constexpr uint8_t HostUnix = 3;
 
 // Reads little-endian fields from a byte span; reading past its end yields zeros and marks it bad.
 class TLittleEndianReader {
@@ -88,7 +79,7 @@ struct CentralDirectoryFileHeader {
     uint16_t versionMadeBy = 0;
     uint16_t versionNeededToExtract = 0;
     uint16_t generalPurposeBitFlag = 0;
-    uint16_t compressionMethod = 0;
+    TZipMethod compressionMethod = TZipMethod::Stored;
     uint16_t lastModFileTime = 0;
     uint16_t lastModFileDate = 0;
     uint32_t crc32 = 0;
@@ -107,7 +98,7 @@ struct LocalFileHeader {
     static constexpr size_t FixedSize = 30;
     uint16_t versionNeededToExtract = 0;
     uint16_t generalPurposeBitFlag = 0;
-    uint16_t compressionMethod = 0;
+    TZipMethod compressionMethod = TZipMethod::Stored;
     uint16_t lastModFileTime = 0;
     uint16_t lastModFileDate = 0;
     uint32_t crc32 = 0;

@@ -1,6 +1,7 @@
 #include "ZipTargetTree.h"
 
 #include "ZipErrors.h"
+#include "fs/Folders.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,13 +23,10 @@ std::string JoinSegments(const std::vector<std::string>& segments, size_t count)
     return path;
 }
 
-constexpr int DirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 } // namespace
 
 TZipTargetTree::TZipTargetTree(const std::string& baseDirectory) : FBase(baseDirectory) {
-    FBaseFd = TFileDescriptor(
-        ::open(baseDirectory.empty() ? "." : baseDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FBaseFd = fs::OpenDirectory(baseDirectory);
     if (!FBaseFd.IsOpen())
         throw EAbNoSuchDirectory();
 }
@@ -44,20 +42,20 @@ int TZipTargetTree::Folder(const std::vector<std::string>& segments, size_t coun
     int parent = FBaseFd.Get();
     for (size_t i = 0; i < count; ++i) {
         const std::string& name = segments[i];
-        int fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
-        if (fd < 0 && errno == ENOENT && create) {
+        TFileDescriptor fd = fs::OpenDirectoryAt(parent, name);
+        if (!fd.IsOpen() && errno == ENOENT && create) {
             if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
                 throw EInOutError::FromErrno("Cannot create folder",
                                              FBase + "/" + JoinSegments(segments, i + 1), errno);
-            fd = ::openat(parent, name.c_str(), DirectoryOpenFlags);
+            fd = fs::OpenDirectoryAt(parent, name);
         }
-        if (fd < 0) {
+        if (!fd.IsOpen()) {
             // A file or a symbolic link where a folder belongs is as fatal as a folder that cannot be made.
             int error = errno == ELOOP ? ENOTDIR : errno;
             throw EInOutError::FromErrno(create ? "Cannot create folder" : "Folder does not exist",
                                          FBase + "/" + JoinSegments(segments, i + 1), error);
         }
-        current = TFileDescriptor(fd);
+        current = std::move(fd);
         parent = current.Get();
     }
     FCachedPath = std::move(path);

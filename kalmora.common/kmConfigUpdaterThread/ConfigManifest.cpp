@@ -1,11 +1,13 @@
 #include "ConfigManifest.h"
 
+#include "UpdateReport.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
 
 #include <cstring>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlerror.h>
 #include <mutex>
 
 namespace kalmora {
@@ -108,8 +110,28 @@ namespace {
 
 // read parses with the prepared context and the fixed options; the document is refused as a whole when it
 // has a document type declaration or is not well-formed.
+void IgnoreXmlMessage(void*, const char*, ...) {}
+void IgnoreXmlError(void*, xmlErrorPtr) {}
+
+// libxml2 prints some faults (encoding errors among them) through its per-thread handlers whatever the
+// parser options say; a hostile manifest must not write to the program's stderr.
+class TQuietXmlErrors {
+public:
+    TQuietXmlErrors() {
+        xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage);
+        xmlSetStructuredErrorFunc(nullptr, IgnoreXmlError);
+    }
+    ~TQuietXmlErrors() {
+        xmlSetGenericErrorFunc(nullptr, nullptr);
+        xmlSetStructuredErrorFunc(nullptr, nullptr);
+    }
+    TQuietXmlErrors(const TQuietXmlErrors&) = delete;
+    TQuietXmlErrors& operator=(const TQuietXmlErrors&) = delete;
+};
+
 template <class TRead> TManifest ParseManifest(TRead read) {
     InitXmlOnce();
+    TQuietXmlErrors quiet;
     TXmlParser parser(xmlNewParserCtxt());
     if (!parser || !parser->sax)
         return nullptr;
@@ -140,7 +162,12 @@ TManifest ParseManifestBytes(std::string_view bytes) {
     });
 }
 
-TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork) {
+TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork,
+                       const std::function<void(const std::string& reason)>& noteFailure) {
+    auto note = [&noteFailure](const std::string& reason) {
+        if (noteFailure)
+            noteFailure(reason);
+    };
     try {
         std::string localFile = AddTrailingBackslash(workDir) + LastUrlSegment(manifestUrl);
         HttpGetFile(manifestUrl, localFile, [&onWork](void* sender, TWorkMode mode, std::int64_t count) {
@@ -149,9 +176,21 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
             if (onWork)
                 onWork(sender, mode, count);
         });
-        return ParseManifestFile(localFile);
+        TManifest manifest = ParseManifestFile(localFile);
+        if (!manifest)
+            note("not a well-formed manifest");
+        return manifest;
+    } catch (const EAbort&) {
+        // Cancelled: the caller knows, and a cancel is no failure of the server.
+        return nullptr;
+    } catch (const EHttpError& e) {
+        // 404: the server offers no manifest, and the run installs the seeds only; that is no failure.
+        if (e.StatusCode != 404)
+            note(FailureReason(std::current_exception()));
+        return nullptr;
     } catch (...) {
-        // Without a manifest the run goes on with seed packages only; that is no error to report.
+        // Without a manifest the run goes on with seed packages only; the caller reports why.
+        note(FailureReason(std::current_exception()));
         return nullptr;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "lmWeb/lmWeb.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,12 +21,23 @@ public:
     std::string_view ClassName() const noexcept override { return "EManifestError"; }
 };
 
-// The built-in base URL, or KALMORA_CONFIG_BASE_URL when that is of the form
-// "http://HOST[:PORT]/.../kmdata/kmconfig/" (otherwise it is ignored with a debug-log error).
+// A setting or variable the run cannot go on without is missing or malformed.
+class ENotConfigured : public Exception {
+public:
+    using Exception::Exception;
+    std::string_view ClassName() const noexcept override { return "ENotConfigured"; }
+};
+
+// The built-in base URL, or KALMORA_CONFIG_BASE_URL when it is set (not empty). Raises ENotConfigured when
+// the variable is not of the form "http://HOST[:PORT]/.../kmdata/kmconfig/".
 std::string ConfigBaseUrl();
+// Empty when KALMORA_CONFIG_BASE_URL is unset, empty or well-formed; otherwise a line naming the variable.
+std::string ConfigBaseUrlProblem();
 std::string ManifestUrl();
-// Downloads the manifest into workDir and parses it; nullptr for every failure. Runs on the calling thread.
-TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork);
+// Downloads the manifest into workDir and parses it; nullptr for every failure. A failure other than a 404 or
+// an abort from onWork is also given to noteFailure. Runs on the calling thread.
+TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork,
+                       const std::function<void(const std::string& reason)>& noteFailure = {});
 // Parses a manifest file; nullptr when it is not well-formed, has a document type declaration (nothing in
 // a manifest needs one, and refusing it keeps entities and external resources out) or has no root element.
 TManifest ParseManifestFile(const std::string& fileName);

@@ -1,5 +1,4 @@
 #include "ConfigManifest.h"
-#include "lmDebug/lmDebug.h"
 
 #include <cstdlib>
 #include <string_view>
@@ -76,16 +75,22 @@ bool IsBaseUrl(std::string_view url) {
 
 } // namespace
 
+std::string ConfigBaseUrlProblem() {
+    const char* value = std::getenv(std::string(BaseUrlVariable).c_str());
+    if (!value || !*value || IsBaseUrl(value))
+        return {};
+    return std::string(BaseUrlVariable) +
+           ": not of the form http://HOST[:PORT]/.../kmdata/kmconfig/: " + value;
+}
+
 std::string ConfigBaseUrl() {
     const char* value = std::getenv(std::string(BaseUrlVariable).c_str());
-    if (value && *value) {
-        if (IsBaseUrl(value))
-            return value;
-        DebugError(std::string(BaseUrlVariable) +
-                       " ignored, not of the form http://HOST[:PORT]/.../kmdata/kmconfig/: " + value,
-                   "ConfigBaseUrl");
-    }
-    return std::string(BuiltInBaseUrl);
+    if (!value || !*value)
+        return std::string(BuiltInBaseUrl);
+    // Never the production server in place of the one the variable was meant to name.
+    if (std::string problem = ConfigBaseUrlProblem(); !problem.empty())
+        throw ENotConfigured(problem);
+    return value;
 }
 
 std::string ManifestUrl() {

@@ -6,12 +6,25 @@
 #include "UtilBox/Registry.h"
 #include "UtilBox/TextHelpers.h"
 #include "kmbpShared/UpdateKinds.h"
+#include "lmDebug/lmDebug.h"
 
 namespace kalmora {
 namespace {
 
-constexpr std::string_view WorkDirPrefix = "~km";
 constexpr std::string_view SeedRecord = "init";
+constexpr std::string_view Unit = "kmConfigUpdaterThread";
+// The report's name for failures of the manifest, which every kind depends on.
+constexpr std::string_view ManifestKind = "manifest";
+
+bool IsAbort(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return true;
+    } catch (...) {
+        return false; // anything else ends the run as a failure
+    }
+}
 
 } // namespace
 
@@ -20,33 +33,64 @@ std::string LastConfigUpdateValueName(const std::string& kind) {
 }
 
 TConfigUpdaterThread::TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
-                                           std::string installationId, bool includePatch)
+                                           std::string installationId, bool includePatch,
+                                           std::shared_ptr<TUpdateReport> report)
     : TManagedThread(std::move(name), manager), TempDir(CreateTempWorkDir(std::string(WorkDirPrefix))),
-      FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)) {}
+      FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)),
+      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {}
 
 TConfigUpdaterThread::~TConfigUpdaterThread() {
     try {
         DeleteDirectoryTree(TempDir);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        // A destructor must not raise; the work folder's name shows in the log for someone to remove it.
+        DebugLog("Work folder " + TempDir + " not removed: " + e.what(), {},
+                 DebugFlags::Warning | DebugFlags::UpdateRun);
     }
 }
 
 void TConfigUpdaterThread::Execute() {
-    UpdateAll(IncludePatch);
+    try {
+        UpdateAll(IncludePatch);
+    } catch (...) {
+        if (Terminated() && IsAbort(std::current_exception()))
+            return; // cancelled: the run stops where it was, which is no failure
+        // The one place where what ends the run is logged; it travels on into the thread's FatalException.
+        auto error = DescribeException(std::current_exception());
+        DebugError(error.className + ": " + error.message, Unit, DebugFlags::Error | DebugFlags::UpdateRun);
+        FReport->AddFailure({"", "", error.className + ": " + error.message});
+        throw;
+    }
 }
 
-void TConfigUpdaterThread::AbortIfTerminated(void*, TWorkMode, std::int64_t) {
+void TConfigUpdaterThread::AbortIfTerminated(void*, TWorkMode, std::int64_t workCount) {
+    FReport->DownloadProgressed(workCount);
     if (Terminated())
         throw EAbort();
 }
 
+void TConfigUpdaterThread::StopIfTerminated() const {
+    if (Terminated())
+        throw EAbort();
+}
+
+TWorkEvent TConfigUpdaterThread::DownloadProgress() {
+    return [this](void* s, TWorkMode m, std::int64_t c) { AbortIfTerminated(s, m, c); };
+}
+
+TFailureNote TConfigUpdaterThread::NoteFor(const std::string& kind) {
+    return [this, kind](const std::string& where, const std::string& reason) {
+        // Going on with the next kind is what the run must do; the reason is kept for the report and the log.
+        DebugLog(kind + ": " + where + ": " + reason, {}, DebugFlags::Warning | DebugFlags::UpdateRun);
+        FReport->AddFailure({kind, where, reason});
+    };
+}
+
 void TConfigUpdaterThread::RecoverInterruptedInstalls() {
     for (auto kind : {"dev", "partner"}) {
-        std::string sourceDir, targetDir;
-        bool replace = false, needsPassword = false;
-        GetOnlineUpdateDirs(kind, sourceDir, targetDir, replace, needsPassword);
-        if (replace && !targetDir.empty())
-            RecoverReplacedFolder(targetDir);
+        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(kind);
+        if (dirs.Replace && !dirs.TargetDir.empty())
+            RecoverReplacedFolder(dirs.TargetDir);
     }
     RemoveStaleExtractionDirs(GetConfigDir());
 }
@@ -54,19 +98,40 @@ void TConfigUpdaterThread::RecoverInterruptedInstalls() {
 void TConfigUpdaterThread::UpdateAll(bool includePatch) {
     RecoverInterruptedInstalls();
     TManifest manifest;
-    if (FetchManifest)
-        manifest = LoadManifest(ManifestUrl(), TempDir,
-                                [this](void* s, TWorkMode m, std::int64_t c) { AbortIfTerminated(s, m, c); });
+    if (FetchManifest) {
+        StopIfTerminated();
+        const std::string url = ManifestUrl();
+        FReport->DownloadStarted(std::string(ManifestKind));
+        auto note = NoteFor(std::string(ManifestKind));
+        manifest = LoadManifest(url, TempDir, DownloadProgress(),
+                                [&note, &url](const std::string& reason) { note(url, reason); });
+        FReport->DownloadEnded();
+    }
+    StopIfTerminated();
     const std::string password = FetchPassword();
-    UpdateKind("dev", manifest, password);
-    UpdateKind("partner", manifest, password);
-    if (includePatch)
-        UpdateKind("patch", manifest, password);
+    for (const char* kind : {"dev", "partner", "patch"}) {
+        if (std::string_view(kind) == "patch" && !includePatch)
+            break;
+        StopIfTerminated();
+        UpdateKind(kind, manifest, password);
+    }
 }
 
 std::string TConfigUpdaterThread::FetchPassword() {
     const std::string id = TrimLeadingChars(InstallationId, "0");
-    return Trim(HttpGetString(ConfigBaseUrl() + "lic/" + id + ".pwd", false));
+    const std::string url = ConfigBaseUrl() + "lic/" + id + ".pwd";
+    try {
+        // Unlike a plain fetch of the text, this one can be cancelled, and tells a failure from "no
+        // password".
+        return Trim(HttpGetString(url, true, DownloadProgress()));
+    } catch (const EAbort&) {
+        throw;
+    } catch (const EHttpError& e) {
+        // 404: the server knows no password for this installation, and the patch is skipped as usual.
+        if (e.StatusCode != 404)
+            NoteFor("patch")(url, FailureReason(std::current_exception()));
+    }
+    return {};
 }
 
 std::string TConfigUpdaterThread::PasswordForKind(const std::string& password, const std::string& kind) {
@@ -77,28 +142,37 @@ std::string TConfigUpdaterThread::PasswordForKind(const std::string& password, c
 
 void TConfigUpdaterThread::UpdateKind(const std::string& kind, const TManifest& manifest,
                                       const std::string& password) {
-    std::string sourceDir, targetDir;
-    bool replace = false, needsPassword = false;
-    GetOnlineUpdateDirs(kind, sourceDir, targetDir, replace, needsPassword);
+    const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(kind);
     const std::string kindPassword = PasswordForKind(password, kind);
-    if (kindPassword.empty() && needsPassword)
+    if (kindPassword.empty() && dirs.NeedsPassword)
         return;
-    const std::string packagePath = sourceDir + kind + ".zip";
+    const std::string packagePath = dirs.SourceDir + kind + ".zip";
     const std::string valueName = LastConfigUpdateValueName(kind);
+    const TFailureNote note = NoteFor(kind);
     std::string recorded;
 
-    if (IsExistingFile(packagePath) && InstallPackage(packagePath, kind, kindPassword, replace, targetDir)) {
+    auto record = [&](const std::string& value) {
+        if (WriteRegistryString(valueName, value))
+            FReport->AddInstalled({kind, value});
+        else
+            note(valueName, "the installed package cannot be recorded");
+    };
+
+    if (IsExistingFile(packagePath) &&
+        InstallPackage(packagePath, kind, kindPassword, dirs.Replace, dirs.TargetDir, note)) {
         recorded = SeedRecord;
-        WriteRegistryString(valueName, recorded);
+        record(recorded);
     }
     if (!manifest)
         return;
     recorded = ReadRegistryString(valueName, recorded);
-    const TWorkEvent onWork = [this](void* s, TWorkMode m, std::int64_t c) { AbortIfTerminated(s, m, c); };
-    if (FetchPackage(manifest, kind, recorded, packagePath, TempDir, onWork,
-                     [this] { return Terminated(); }) &&
-        InstallPackage(packagePath, kind, kindPassword, replace, targetDir))
-        WriteRegistryString(valueName, recorded);
+    FReport->DownloadStarted(kind);
+    const bool fetched = FetchPackage(
+        manifest, kind, recorded, packagePath, TempDir, DownloadProgress(), [this] { return Terminated(); },
+        note);
+    FReport->DownloadEnded();
+    if (fetched && InstallPackage(packagePath, kind, kindPassword, dirs.Replace, dirs.TargetDir, note))
+        record(recorded);
 }
 
 } // namespace kalmora

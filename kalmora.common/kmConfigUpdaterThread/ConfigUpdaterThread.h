@@ -2,11 +2,14 @@
 
 // The update run: one pass on its own thread that loads the manifest, fetches the installation's archive
 // password and brings "dev", "partner" and (with a password) "patch" up to date. Every failure of a kind
-// leaves that kind's recorded value alone; nothing is ever shown to the user.
+// leaves that kind's recorded value alone; nothing is ever shown to the user. What failed, and what was
+// installed, goes to the run's report for whoever started it.
 
 #include "kmConfigUpdaterThread/ConfigManifest.h"
+#include "kmConfigUpdaterThread/UpdateReport.h"
 #include "lmThreadManager/lmThreadManager.h"
 
+#include <memory>
 #include <string>
 
 namespace kalmora {
@@ -15,9 +18,11 @@ inline constexpr std::string_view ConfigUpdaterThreadName = "KMConfigUpdaterThre
 
 class TConfigUpdaterThread : public TManagedThread {
 public:
-    // Registers under `name` (raises "Thread already running" for a running name) and creates TempDir.
+    // Registers under `name` (raises "Thread already running" for a running name) and creates TempDir. The
+    // run writes into `report` (a report of its own when none is given), which may outlive the thread.
     TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
-                         std::string installationId, bool includePatch);
+                         std::string installationId, bool includePatch,
+                         std::shared_ptr<TUpdateReport> report = nullptr);
     // Deletes TempDir with its content.
     ~TConfigUpdaterThread() override;
 
@@ -27,18 +32,30 @@ public:
     const std::string InstallationId;
 
     void UpdateAll(bool includePatch);
+    // The archive password; empty when the server knows none (404), when the request failed (noted in the
+    // report) or was cancelled.
     std::string FetchPassword();
     static std::string PasswordForKind(const std::string& password, const std::string& kind);
     void UpdateKind(const std::string& kind, const TManifest& manifest, const std::string& password);
     // The progress callback of every download: raises EAbort once the thread is told to terminate.
     void AbortIfTerminated(void* sender, TWorkMode workMode, std::int64_t workCount);
 
+    TUpdateReport& Report() const { return *FReport; }
+
 protected:
+    // Runs UpdateAll. An exception that ends the run is logged here, once, and noted in the report; a cancel
+    // is neither.
     void Execute() override;
 
 private:
     // Undoes what a killed run left in the replaced kinds' folders before anything reads them.
     void RecoverInterruptedInstalls();
+    // Raises EAbort when the thread was told to terminate: checked before every request and every kind.
+    void StopIfTerminated() const;
+    TWorkEvent DownloadProgress();
+    TFailureNote NoteFor(const std::string& kind);
+
+    std::shared_ptr<TUpdateReport> FReport;
 };
 
 // The registry value that records a kind's installed package.

@@ -23,10 +23,6 @@ void SyncParent(const std::string& path) {
     fs::SyncDirectory(fs::ParentDirectory(path));
 }
 
-bool ExchangeUnsupported(int error) {
-    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
-}
-
 } // namespace
 
 std::string SetAsideName(const std::string& target) {
@@ -41,17 +37,19 @@ bool ReplaceFolder(const std::string& newFolder, const std::string& target) {
         SyncParent(to);
         return true;
     }
-    if (error == ENOENT && !Exists(to)) {
+    if (error != ENOENT && !fs::RenameFlagsUnsupported(error))
+        return false;
+
+    // No atomic exchange (or no target yet): the old folder goes aside under a name the next run recognises,
+    // so a crash between the two renames leaves it there to be put back.
+    RecoverReplacedFolder(to);
+    if (!Exists(to)) {
         bool moved = RenameNoReplace(from, to);
         if (moved)
             SyncParent(to);
         return moved;
     }
-    if (!ExchangeUnsupported(error))
-        return false;
-
     const std::string aside = SetAsideName(to);
-    RecoverReplacedFolder(to);
     if (!RenameNoReplace(to, aside))
         return false;
     if (!RenameNoReplace(from, to)) {

@@ -3,12 +3,12 @@
 #include "FolderReplace.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
-#include "fs/FileSystem.h"
-#include "fs/TreeOps.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
+#include "lmDebug/lmDebug.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <filesystem>
 #include <memory>
@@ -20,7 +20,8 @@
 namespace kalmora {
 namespace {
 
-constexpr std::string_view WorkDirPrefix = "~km";
+// More failed entries than this are summed up in one line: a wrong password fails every entry alike.
+constexpr std::size_t EntryFailuresNamed = 10;
 
 void RemoveFile(const std::string& path) {
     ::unlink(path.c_str());
@@ -48,48 +49,65 @@ bool MakeEmpty(const std::string& dir) {
     return ::mkdir(path.c_str(), 0700) == 0;
 }
 
-bool CopyInto(const std::string& from, const std::string& to) {
-    if (from.ends_with("/*"))
-        return fs::CopyTree(from.substr(0, from.size() - 2), to);
-    std::string target = to;
-    if (IsPlainDirectory(to))
-        target = AddTrailingBackslash(to) + std::filesystem::path(from).filename().string();
-    if (IsPlainDirectory(from))
-        return fs::CopyTree(from, target);
-    return CopyFileTo(from, target, true);
+void NoteEntryFailures(const std::vector<TZipEntryFailure>& failures, const std::string& packagePath,
+                       const TFailureNote& note) {
+    for (std::size_t i = 0; i < failures.size() && i < EntryFailuresNamed; ++i)
+        note(packagePath, failures[i].Entry + ": " + failures[i].Reason);
+    if (failures.size() > EntryFailuresNamed)
+        note(packagePath, std::to_string(failures.size() - EntryFailuresNamed) + " more entries failed");
 }
 
-bool DeletePath(const std::string& from) {
-    if (from.ends_with("/*")) {
-        const std::string dir = from.substr(0, from.size() - 2);
-        if (!IsPlainDirectory(dir))
-            return false;
-        bool ok = true;
-        for (auto& entry : std::filesystem::directory_iterator(dir)) {
-            const std::string child = entry.path().string();
-            ok = (IsPlainDirectory(child) ? DeleteDirectoryTree(child) : ::unlink(child.c_str()) == 0) && ok;
-        }
-        return ok;
+// Puts the unpacked package folder in place; true when its content reached targetDir.
+bool PutInPlace(const std::string& packageFolder, const std::string& packagePath, const std::string& kind,
+                bool replace, const std::string& targetDir, const TFailureNote& note) {
+    if (!IsPlainDirectory(packageFolder)) {
+        // Nothing is put in place: the old folder stays as it is.
+        note(packagePath, "the package holds no folder \"" + kind + "\"");
+        return false;
     }
-    return IsPlainDirectory(from) ? DeleteDirectoryTree(from) : ::unlink(from.c_str()) == 0;
+    const std::string target = StripTrailingBackslash(targetDir);
+    if (replace) {
+        if (ReplaceFolder(packageFolder, target))
+            return true;
+        note(target, std::string("the folder cannot be replaced: ") + std::strerror(errno));
+        return false;
+    }
+    if (!IsExistingDirectory(targetDir)) {
+        note(target, "no such folder");
+        return false;
+    }
+    if (ShellFileOperation(packageFolder + "/*", target, FO_COPY, false))
+        return true;
+    note(target, std::string("copying the package into it failed: ") + std::strerror(errno));
+    return false;
 }
 
 } // namespace
 
 bool FetchPackage(const TManifest& manifest, const std::string& kind, std::string& recorded,
                   const std::string& packagePath, const std::string& workDir, const TWorkEvent& onWork,
-                  const std::function<bool()>& isTerminated) {
+                  const std::function<bool()>& isTerminated, const TFailureNote& noteFailure) {
+    const TFailureNote note = noteFailure ? noteFailure : [](const std::string&, const std::string&) {};
     std::string date, url;
     ReadManifestEntry(manifest, kind, date, url);
     if (date.empty() || url.empty() || date == recorded)
         return false;
     const std::string fileName = LastUrlSegment(url);
-    if (!IsUsableFileName(fileName))
+    if (!IsUsableFileName(fileName)) {
+        note(url, "the URL names no file");
+        return false;
+    }
+    if (isTerminated && isTerminated())
         return false;
     const std::string downloadFile = AddTrailingBackslash(workDir) + fileName;
     try {
         HttpGetFile(url, downloadFile, onWork);
+    } catch (const EAbort&) {
+        // Cancelled: no failure of the server, and the run ends after this kind.
+        RemoveFile(downloadFile);
+        return false;
     } catch (...) {
+        note(url, FailureReason(std::current_exception()));
         RemoveFile(downloadFile);
         return false;
     }
@@ -100,10 +118,11 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
     try {
         CreateDirectoryPath(std::filesystem::path(packagePath).parent_path().string());
     } catch (...) {
-        // The move below tells whether the folder is there.
+        // The move below tells whether the folder is there, and notes it if not.
     }
     // An old package left at packagePath must never be installed under the new date.
     if (!MoveFileOrCopy(downloadFile, packagePath, true)) {
+        note(packagePath, std::string("the download cannot be put here: ") + std::strerror(errno));
         RemoveFile(downloadFile);
         return false;
     }
@@ -112,75 +131,46 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
 }
 
 bool InstallPackage(const std::string& packagePath, const std::string& kind, const std::string& password,
-                    bool replace, const std::string& targetDir) {
+                    bool replace, const std::string& targetDir, const TFailureNote& noteFailure) {
+    const TFailureNote note = noteFailure ? noteFailure : [](const std::string&, const std::string&) {};
     if (SameText(kind, "patch"))
         replace = false;
-    if (!IsExistingFile(packagePath))
+    if (!IsExistingFile(packagePath)) {
+        note(packagePath, "no such file");
         return false;
+    }
     bool result = false;
     std::string extractDir;
     try {
         extractDir = CreateTempWorkDir(std::string(WorkDirPrefix), GetConfigDir());
-        if (MakeEmpty(extractDir)) {
-            ExtractZipFile(packagePath, extractDir, password);
-            const std::string packageFolder = AddTrailingBackslash(extractDir) + kind;
-            if (replace) {
-                // Without the kind's folder nothing is put in place: the old folder stays as it is.
-                if (IsPlainDirectory(packageFolder))
-                    result = ReplaceFolder(packageFolder, StripTrailingBackslash(targetDir));
-            } else if (IsExistingDirectory(targetDir)) {
-                result = ShellFileOperation(packageFolder + "/*", StripTrailingBackslash(targetDir), FO_COPY,
-                                            false);
-            }
+        if (!MakeEmpty(extractDir)) {
+            note(extractDir, std::string("the extraction folder cannot be made: ") + std::strerror(errno));
+        } else if (auto failures = ExtractZipFile(packagePath, extractDir, password); !failures.empty()) {
+            // All or nothing: a package with a missing entry is not installed at all.
+            NoteEntryFailures(failures, packagePath, note);
+        } else {
+            result = PutInPlace(AddTrailingBackslash(extractDir) + kind, packagePath, kind, replace,
+                                targetDir, note);
         }
     } catch (...) {
+        note(packagePath, FailureReason(std::current_exception()));
         result = false;
     }
     try {
         if (!extractDir.empty())
             DeleteDirectoryTree(extractDir);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        // What is left is removed by the next run's clean-up of stale extraction folders.
+        DebugLog("Extraction folder " + extractDir + " not removed: " + e.what(), {},
+                 DebugFlags::Warning | DebugFlags::UpdateRun);
     }
     if (!replace)
         RemoveFile(packagePath);
     return result;
 }
 
-bool ShellFileOperation(const std::string& from, const std::string& to, unsigned operation, bool /*showUI*/) {
-    if (from.empty() || (operation != FO_DELETE && to.empty()) || SameText(from, to))
-        return false;
-    const std::string source = StripTrailingBackslash(from);
-    const std::string target = StripTrailingBackslash(to);
-    try {
-        switch (operation) {
-        case FO_COPY:
-            return CopyInto(source, target);
-        case FO_MOVE: {
-            std::string moved =
-                IsPlainDirectory(target) && !source.ends_with("/*")
-                    ? AddTrailingBackslash(target) + std::filesystem::path(source).filename().string()
-                    : target;
-            const bool renamed = !source.ends_with("/*") &&
-                                 (IsPlainDirectory(source) ? fs::RenameNoReplace(source, moved) == 0
-                                                           : ::rename(source.c_str(), moved.c_str()) == 0);
-            if (renamed)
-                return true;
-            return CopyInto(source, target) && DeletePath(source);
-        }
-        case FO_DELETE:
-            return DeletePath(source);
-        case FO_RENAME:
-            return fs::RenameNoReplace(source, target) == 0;
-        default:
-            return false;
-        }
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 void RemoveStaleExtractionDirs(const std::string& configDir) {
-    static const std::regex workDirName("~km[0-9]{5}");
+    static const std::regex workDirName(std::string(WorkDirPrefix) + "[0-9]{5}");
     const std::string dir = StripTrailingBackslash(configDir);
     std::vector<std::string> stale;
     std::error_code ec;

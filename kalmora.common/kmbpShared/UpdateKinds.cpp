@@ -7,10 +7,8 @@
 namespace kalmora {
 namespace {
 
-constexpr const char* ProductKey = "Software\\Kalmora";
-
 std::string ProductDirectory(const char* valueName) {
-    return AddTrailingBackslash(ReadRegistryString(valueName, "", ProductKey, false));
+    return AddTrailingBackslash(ReadRegistryString(valueName, "", std::string(ProductRegistryKey), false));
 }
 
 } // namespace
@@ -28,35 +26,28 @@ std::string GetConfigDir() {
 }
 
 std::string GetDevConfigDir() {
-    std::string sourceDir, targetDir;
-    bool replace = false, needsPassword = false;
-    GetOnlineUpdateDirs("dev", sourceDir, targetDir, replace, needsPassword);
-    return sourceDir;
+    return GetOnlineUpdateDirs("dev").SourceDir;
 }
 
 std::string GetPartnerConfigDir() {
-    std::string sourceDir, targetDir;
-    bool replace = false, needsPassword = false;
-    GetOnlineUpdateDirs("partner", sourceDir, targetDir, replace, needsPassword);
-    return sourceDir;
+    return GetOnlineUpdateDirs("partner").SourceDir;
 }
 
-void GetOnlineUpdateDirs(const std::string& kind, std::string& sourceDir, std::string& targetDir,
-                         bool& replace, bool& needsPassword) {
-    sourceDir.clear();
-    targetDir.clear();
-    sourceDir = GetConfigDir() + kind + "/";
+TOnlineUpdateDirs GetOnlineUpdateDirs(const std::string& kind) {
+    TOnlineUpdateDirs dirs;
+    dirs.SourceDir = GetConfigDir() + kind + "/";
     if (kind == "dev" || kind == "partner") {
-        targetDir = sourceDir;
-        replace = true;
-        needsPassword = false;
+        dirs.TargetDir = dirs.SourceDir;
+        dirs.Replace = true;
+        dirs.NeedsPassword = false;
     } else if (kind == "patch") {
-        targetDir = GetInstallDir();
-        replace = false;
-        needsPassword = true;
+        dirs.TargetDir = GetInstallDir();
+        dirs.Replace = false;
+        dirs.NeedsPassword = true;
     } else {
         throw EInternalError("Unknown online update type: " + kind);
     }
+    return dirs;
 }
 
 } // namespace kalmora

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include "Folders.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -33,16 +35,49 @@ int TFileDescriptor::Close() noexcept {
     return ::close(Release()) == 0 ? 0 : errno;
 }
 
+namespace {
+
+std::atomic<bool> renameFlagsRefused{false};
+
+int RenameWithFlags(int fromDir, const std::string& from, int toDir, const std::string& to, unsigned flags) {
+    if (renameFlagsRefused.load())
+        return EINVAL;
+    return ::renameat2(fromDir, from.c_str(), toDir, to.c_str(), flags) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+bool RenameFlagsUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+void RefuseRenameFlagsForTesting(bool refuse) {
+    renameFlagsRefused.store(refuse);
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    return RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
+    const int error = RenameWithFlags(fromDir, from, toDir, to, RENAME_NOREPLACE);
+    if (!RenameFlagsUnsupported(error))
+        return error;
+    // A file system without renameat2 flags (NFS): look first, then a plain rename. Nobody else creates the
+    // names the update renames to while it holds its instance lock, so the gap between the two does no harm.
+    if (::faccessat(toDir, to.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
 }
 
 int RenameExchange(const std::string& a, const std::string& b) {
-    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? 0 : errno;
+    return RenameWithFlags(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
 }
 
 int SyncDirectory(const std::string& dir) {
-    TFileDescriptor fd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileDescriptor fd = OpenDirectory(dir);
     if (!fd.IsOpen())
         return errno;
     return ::fsync(fd.Get()) == 0 ? 0 : errno;
@@ -106,8 +141,6 @@ int FillCopy(int in, int out, const struct stat& st) {
     if (!err) {
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(out, times);
-        if (::fsync(out) != 0)
-            err = errno;
     }
     return err;
 }
@@ -128,6 +161,33 @@ int ReadAll(int fd, off_t limit, std::string& text) {
     }
 }
 
+int WriteFileAtomically(int folder, const std::string& name, const std::string& tempName, TReplace replace,
+                        bool syncFolder, const std::function<int(int fd)>& fill) {
+    TFileDescriptor out(
+        ::openat(folder, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.IsOpen())
+        return errno;
+    int err = fill(out.Get());
+    if (!err && ::fsync(out.Get()) != 0)
+        err = errno;
+    if (!err)
+        err = out.Close();
+    if (!err) {
+        if (replace == TReplace::Existing)
+            err = ::renameat(folder, tempName.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+        else
+            err = RenameNoReplaceAt(folder, tempName, folder, name);
+    }
+    if (err) {
+        out.Reset();
+        ::unlinkat(folder, tempName.c_str(), 0);
+        return err;
+    }
+    if (syncFolder && ::fsync(folder) != 0)
+        return errno;
+    return 0;
+}
+
 int CopyFileAtomically(const std::string& source, const std::string& target, bool replace) {
     TFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.IsOpen())
@@ -142,25 +202,17 @@ int CopyFileAtomically(const std::string& source, const std::string& target, boo
     if (!replace && ::faccessat(AT_FDCWD, target.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;
 
-    const std::string folder = ParentDirectory(target);
-    const std::string temp = folder + "/" + TemporarySiblingName(BaseName(target));
-    TFileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.IsOpen())
+    TFileDescriptor folder = OpenDirectory(ParentDirectory(target));
+    if (!folder.IsOpen())
         return errno;
-    int err = FillCopy(in.Get(), out.Get(), st);
-    if (!err && ::close(out.Release()) != 0)
-        err = errno;
-    if (!err) {
-        if (replace)
-            err = ::rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
-        else
-            err = RenameNoReplace(temp, target);
-    }
-    if (err) {
-        ::unlink(temp.c_str());
+    const std::string name = BaseName(target);
+    int err = WriteFileAtomically(folder.Get(), name, TemporarySiblingName(name),
+                                  replace ? TReplace::Existing : TReplace::Never, false,
+                                  [&](int out) { return FillCopy(in.Get(), out, st); });
+    if (err)
         return err;
-    }
-    SyncDirectory(folder);
+    // The copy is in place; a failed folder sync cannot undo it.
+    ::fsync(folder.Get());
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // Small POSIX pieces the file helpers, the settings store and the package installation share. Functions that
 // return int give 0 on success and the errno value otherwise; none of them throws.
 
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -31,10 +32,17 @@ private:
     int FFd = -1;
 };
 
-// rename that fails with EEXIST when `to` exists, whatever it is (an empty directory included).
+// rename that fails with EEXIST when `to` exists, whatever it is (an empty directory included). Where the
+// file system refuses renameat2's flags, it looks for `to` and then renames plainly.
 int RenameNoReplace(const std::string& from, const std::string& to);
-// Swaps two existing entries atomically.
+// RenameNoReplace for names inside open folders.
+int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std::string& to);
+// Swaps two existing entries atomically; EINVAL (or ENOSYS, EOPNOTSUPP) where the file system cannot.
 int RenameExchange(const std::string& a, const std::string& b);
+// True for the errors of a file system that knows no renameat2 flags.
+bool RenameFlagsUnsupported(int error);
+// Makes every renameat2 call fail with EINVAL, as NFS does, so tests reach the paths for such file systems.
+void RefuseRenameFlagsForTesting(bool refuse);
 // Makes a finished rename or creation inside `dir` durable.
 int SyncDirectory(const std::string& dir);
 
@@ -47,11 +55,21 @@ std::string BaseName(const std::string& path);
 int WriteAll(int fd, const void* data, size_t size);
 // Copies everything from `in` (at its position) to `out`.
 int CopyContent(int in, int out);
-// Fills the new file `out` from `in`, gives it the permission bits and times of `st` (the source's) and syncs
-// it.
+// Fills the new file `out` from `in` and gives it the permission bits and times of `st` (the source's).
 int FillCopy(int in, int out, const struct stat& st);
 // Reads everything from `fd` into `text`; EFBIG as soon as more than `limit` bytes came.
 int ReadAll(int fd, off_t limit, std::string& text);
+
+// Whether a finished temporary file may take the place of an entry that exists.
+enum class TReplace { Existing, Never };
+
+// Writes the file `name` in the open folder `folder` so that no crash can leave it torn: `fill` writes the
+// new temporary file `tempName` (created with mode 0600, its descriptor handed over), which is then synced,
+// closed and renamed over `name`. With TReplace::Never an existing `name` makes it fail with EEXIST and stay
+// untouched. A failure removes the temporary file. With `syncFolder` the rename is made durable at once; a
+// walk that writes many files into one folder syncs the folder once at its end instead.
+int WriteFileAtomically(int folder, const std::string& name, const std::string& tempName, TReplace replace,
+                        bool syncFolder, const std::function<int(int fd)>& fill);
 
 // Copies the regular file `source` to `target` through a temporary file in the target's folder that is
 // synced and then renamed into place, so `target` is never seen half written. Without `replace` an existing

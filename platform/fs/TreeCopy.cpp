@@ -1,8 +1,8 @@
 #include "FileSystem.h"
+#include "Folders.h"
 #include "TreeOps.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -11,8 +11,6 @@
 
 namespace kalmora::fs {
 namespace {
-
-constexpr int DirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 struct TCopyWalk {
     TCopyFailure* Failure;
@@ -25,37 +23,16 @@ struct TCopyWalk {
         return false;
     }
 
-    // Writes `data` through a temporary entry made by `make` and renames it over `name`.
-    template <class MakeTemp>
-    bool ReplaceEntry(int targetDir, const std::string& name, const std::string& shownPath, MakeTemp make) {
-        const std::string temp = TemporarySiblingName(name);
-        if (int err = make(temp))
-            return Fail(shownPath, err);
-        if (::renameat(targetDir, temp.c_str(), targetDir, name.c_str()) != 0) {
-            int err = errno;
-            ::unlinkat(targetDir, temp.c_str(), 0);
-            return Fail(shownPath, err);
-        }
-        return true;
-    }
-
     bool CopyFile(int sourceDir, int targetDir, const std::string& name, const struct stat& st,
                   const std::string& shownPath) {
         TFileDescriptor in(::openat(sourceDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
         if (!in.IsOpen())
             return Fail(shownPath, errno);
-        return ReplaceEntry(targetDir, name, shownPath, [&](const std::string& temp) {
-            TFileDescriptor out(::openat(targetDir, temp.c_str(),
-                                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (!out.IsOpen())
-                return errno;
-            int err = FillCopy(in.Get(), out.Get(), st);
-            if (!err && ::close(out.Release()) != 0)
-                err = errno;
-            if (err)
-                ::unlinkat(targetDir, temp.c_str(), 0);
-            return err;
-        });
+        // The folder is synced once when all its entries are written.
+        if (int err = WriteFileAtomically(targetDir, name, TemporarySiblingName(name), TReplace::Existing,
+                                          false, [&](int out) { return FillCopy(in.Get(), out, st); }))
+            return Fail(shownPath, err);
+        return true;
     }
 
     bool CopyLink(int sourceDir, int targetDir, const std::string& name, const struct stat& st,
@@ -67,28 +44,21 @@ struct TCopyWalk {
         if (static_cast<size_t>(n) >= text.size())
             return Fail(shownPath, ENAMETOOLONG);
         text.resize(static_cast<size_t>(n));
-        return ReplaceEntry(targetDir, name, shownPath, [&](const std::string& temp) {
-            return ::symlinkat(text.c_str(), targetDir, temp.c_str()) == 0 ? 0 : errno;
-        });
+        const std::string temp = TemporarySiblingName(name);
+        if (::symlinkat(text.c_str(), targetDir, temp.c_str()) != 0)
+            return Fail(shownPath, errno);
+        if (::renameat(targetDir, temp.c_str(), targetDir, name.c_str()) != 0) {
+            int err = errno;
+            ::unlinkat(targetDir, temp.c_str(), 0);
+            return Fail(shownPath, err);
+        }
+        return true;
     }
 
     bool CopyFolder(int sourceDir, int targetDir, const std::string& targetPath) {
         std::vector<std::string> names;
-        {
-            int copy = ::dup(sourceDir);
-            DIR* dir = copy >= 0 ? ::fdopendir(copy) : nullptr;
-            if (!dir) {
-                if (copy >= 0)
-                    ::close(copy);
-                return Fail(targetPath, errno);
-            }
-            while (dirent* entry = ::readdir(dir)) {
-                std::string name = entry->d_name;
-                if (name != "." && name != "..")
-                    names.push_back(std::move(name));
-            }
-            ::closedir(dir);
-        }
+        if (int err = ListNames(sourceDir, names))
+            return Fail(targetPath, err);
         for (const auto& name : names) {
             const std::string shown = targetPath + "/" + name;
             struct stat st {};
@@ -112,7 +82,7 @@ struct TCopyWalk {
 
     bool CopySubFolder(int sourceDir, int targetDir, const std::string& name, const struct stat& st,
                        const std::string& shownPath) {
-        TFileDescriptor from(::openat(sourceDir, name.c_str(), DirOpenFlags));
+        TFileDescriptor from = OpenDirectoryAt(sourceDir, name);
         if (!from.IsOpen())
             return Fail(shownPath, errno);
         if (::mkdirat(targetDir, name.c_str(), 0700) == 0) {
@@ -121,25 +91,12 @@ struct TCopyWalk {
             return Fail(shownPath, errno);
         }
         // O_NOFOLLOW: a link or a file standing where the folder goes is an error, never a way out.
-        TFileDescriptor to(::openat(targetDir, name.c_str(), DirOpenFlags));
+        TFileDescriptor to = OpenDirectoryAt(targetDir, name);
         if (!to.IsOpen())
             return Fail(shownPath, errno == ELOOP ? ENOTDIR : errno);
         return CopyFolder(from.Get(), to.Get(), shownPath);
     }
 };
-
-int CreateFolders(const std::string& path, mode_t mode) {
-    if (path.empty() || path == "/" || path == ".")
-        return 0;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (int err = CreateFolders(ParentDirectory(path), 0755))
-        return err;
-    if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST)
-        return errno;
-    return 0;
-}
 
 } // namespace
 
@@ -147,15 +104,15 @@ bool CopyTree(const std::string& source, const std::string& target, TCopyFailure
     TCopyWalk walk{failure};
     // The two roots may be links (an installation folder often is); only what lies below them is never
     // followed.
-    TFileDescriptor from(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileDescriptor from = OpenDirectory(source);
     if (!from.IsOpen())
         return walk.Fail(source, errno);
     struct stat st {};
     if (::fstat(from.Get(), &st) != 0)
         return walk.Fail(source, errno);
-    if (int err = CreateFolders(target, st.st_mode & 0777))
+    if (int err = CreateFolders(target, st.st_mode & 0777, 0755))
         return walk.Fail(target, err);
-    TFileDescriptor to(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileDescriptor to = OpenDirectory(target);
     if (!to.IsOpen())
         return walk.Fail(target, errno);
     return walk.CopyFolder(from.Get(), to.Get(), target);

@@ -1,8 +1,8 @@
 #include "FileSystem.h"
+#include "Folders.h"
 #include "TreeOps.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -12,38 +12,17 @@
 namespace kalmora::fs {
 namespace {
 
-constexpr int DirOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 // Opens a sub-folder without following a link; a folder of ours without read or search permission is
 // opened up first, since its content must go.
 TFileDescriptor OpenFolderAt(int parent, const char* name) {
-    TFileDescriptor fd(::openat(parent, name, DirOpenFlags));
+    TFileDescriptor fd = OpenDirectoryAt(parent, name);
     if (!fd.IsOpen() && errno == EACCES) {
         struct stat st {};
         if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
             ::fchmodat(parent, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0)
-            fd.Reset(::openat(parent, name, DirOpenFlags));
+            fd = OpenDirectoryAt(parent, name);
     }
     return fd;
-}
-
-std::vector<std::string> ListNames(int dirFd) {
-    std::vector<std::string> names;
-    int copy = ::dup(dirFd);
-    if (copy < 0)
-        return names;
-    DIR* dir = ::fdopendir(copy);
-    if (!dir) {
-        ::close(copy);
-        return names;
-    }
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
-    }
-    ::closedir(dir);
-    return names;
 }
 
 // Empties the open folder; true when everything in it is gone.
@@ -52,7 +31,9 @@ bool EmptyFolder(int dirFd) {
     if (::fstat(dirFd, &self) == 0 && (self.st_mode & S_IRWXU) != S_IRWXU)
         ::fchmod(dirFd, (self.st_mode & 07777) | S_IRWXU);
     bool ok = true;
-    for (const auto& name : ListNames(dirFd)) {
+    std::vector<std::string> names;
+    ListNames(dirFd, names); // what could not be listed stays, and the removal of the folder then fails
+    for (const auto& name : names) {
         struct stat st {};
         if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             ok = ok && errno == ENOENT;
@@ -79,12 +60,12 @@ bool EmptyFolder(int dirFd) {
 bool RemoveTree(const std::string& path) {
     if (path.empty())
         return false;
-    TFileDescriptor dir(::open(path.c_str(), DirOpenFlags));
+    TFileDescriptor dir = OpenDirectoryAt(AT_FDCWD, path);
     if (!dir.IsOpen()) {
         if (errno != EACCES)
             return false;
         const std::string parent = ParentDirectory(path);
-        TFileDescriptor parentFd(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        TFileDescriptor parentFd = OpenDirectory(parent);
         if (!parentFd.IsOpen())
             return false;
         dir = OpenFolderAt(parentFd.Get(), BaseName(path).c_str());

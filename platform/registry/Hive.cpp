@@ -2,6 +2,7 @@
 
 #include "RegFileFormat.h"
 #include "fs/FileSystem.h"
+#include "fs/Folders.h"
 
 #include <cerrno>
 #include <cstring>
@@ -39,19 +40,6 @@ RegStatus Corrupt(const std::string& path, const std::string& fault, std::string
     if (error)
         *error = "hive file \"" + path + "\" cannot be parsed (" + fault + "); it is left as it is";
     return RegStatus::Corrupt;
-}
-
-int CreateFolders(const std::string& path, mode_t lastMode) {
-    if (path.empty() || path == "/" || path == ".")
-        return 0;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (int err = CreateFolders(fs::ParentDirectory(path), 0755))
-        return err;
-    if (::mkdir(path.c_str(), lastMode) != 0 && errno != EEXIST)
-        return errno;
-    return 0;
 }
 
 mode_t DefaultMode(HiveId id) {
@@ -115,7 +103,7 @@ RegStatus THive::Load(TRegNode& root, std::string* error) const {
 
 RegStatus THive::Modify(const std::function<RegStatus(TRegNode& root)>& change, std::string* error) const {
     const std::string folder = fs::ParentDirectory(FPath);
-    if (int err = CreateFolders(folder, FId == HiveId::CurrentUser ? 0700 : 0755))
+    if (int err = fs::CreateFolders(folder, FId == HiveId::CurrentUser ? 0700 : 0755))
         return Failure(err, "cannot create the folder of", FPath, error);
 
     const std::string lockPath = FPath + ".lock";
@@ -147,25 +135,19 @@ RegStatus THive::Modify(const std::function<RegStatus(TRegNode& root)>& change, 
     // never followed.
     if (::unlink(tempPath.c_str()) != 0 && errno != ENOENT)
         return Failure(errno, "cannot replace", tempPath, error);
-    TFileDescriptor temp(
-        ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!temp.IsOpen())
-        return Failure(errno, "cannot create", tempPath, error);
-    int err = fs::WriteAll(temp.Get(), text.data(), text.size());
-    if (!err && ::fchmod(temp.Get(), mode) != 0)
-        err = errno;
-    if (!err && ::fsync(temp.Get()) != 0)
-        err = errno;
-    if (!err && ::close(temp.Release()) != 0)
-        err = errno;
-    if (!err && ::rename(tempPath.c_str(), FPath.c_str()) != 0)
-        err = errno;
-    if (err) {
-        ::unlink(tempPath.c_str());
+    TFileDescriptor folderFd = fs::OpenDirectory(folder);
+    if (!folderFd.IsOpen())
+        return Failure(errno, "cannot open the folder of", FPath, error);
+    int err = fs::WriteFileAtomically(folderFd.Get(), fs::BaseName(FPath), fs::BaseName(tempPath),
+                                      fs::TReplace::Existing, false, [&](int fd) {
+                                          if (int writeErr = fs::WriteAll(fd, text.data(), text.size()))
+                                              return writeErr;
+                                          return ::fchmod(fd, mode) == 0 ? 0 : errno;
+                                      });
+    if (err)
         return Failure(err, "cannot write hive file", FPath, error);
-    }
-    if (int syncErr = fs::SyncDirectory(folder))
-        return Failure(syncErr, "cannot sync the folder of", FPath, error);
+    if (::fsync(folderFd.Get()) != 0)
+        return Failure(errno, "cannot sync the folder of", FPath, error);
     return RegStatus::Ok;
 }
 

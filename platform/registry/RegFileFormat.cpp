@@ -1,5 +1,7 @@
 #include "RegFileFormat.h"
 
+#include "text/Unicode.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -20,24 +22,6 @@ std::string_view TrimBlanks(std::string_view s) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // Reads a quoted string starting at s[pos] == '"'; pos ends after the closing quote.
@@ -106,7 +90,7 @@ void ConvertRegeditExpandString(std::string& data) {
         if (data[i] == 0 && data[i + 1] == 0)
             return;
     std::string text;
-    if (!Utf16LeToUtf8(std::string_view(data).substr(0, data.size() - 2), text))
+    if (!text::Utf16LeToUtf8(std::string_view(data).substr(0, data.size() - 2), text))
         return;
     data = StringData(text);
 }
@@ -286,37 +270,11 @@ void FormatNode(const TRegNode& node, const std::string& path, bool isRoot, std:
 
 } // namespace
 
-bool Utf16LeToUtf8(std::string_view bytes, std::string& out) {
-    out.clear();
-    if (bytes.size() % 2 != 0)
-        return false;
-    auto unit = [&](size_t i) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    };
-    for (size_t i = 0; i < bytes.size(); i += 2) {
-        char32_t cp = unit(i);
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            if (i + 2 >= bytes.size())
-                return false;
-            char32_t low = unit(i + 2);
-            if (low < 0xDC00 || low > 0xDFFF)
-                return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            i += 2;
-        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-            return false;
-        }
-        AppendUtf8(out, cp);
-    }
-    return true;
-}
-
 bool ParseRegFile(std::string_view text, TRegFileContent& content, std::string& error) {
     content.Sections.clear();
     std::string converted;
     if (text.substr(0, 2) == Utf16Bom) {
-        if (!Utf16LeToUtf8(text.substr(2), converted)) {
+        if (!text::Utf16LeToUtf8(text.substr(2), converted)) {
             error = "broken UTF-16 text";
             return false;
         }

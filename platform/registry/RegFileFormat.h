@@ -46,7 +46,4 @@ std::string FormatRegSections(const TRegNode& root, HiveId hive);
 // Header, blank line, sections.
 std::string FormatRegFile(const TRegNode& root, HiveId hive);
 
-// UTF-16LE bytes to UTF-8; false on an odd length or a broken surrogate pair.
-bool Utf16LeToUtf8(std::string_view bytes, std::string& out);
-
 } // namespace kalmora::registry

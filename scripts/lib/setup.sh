@@ -6,12 +6,14 @@
 packages_build=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libxml2-dev
-  zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev gettext uuid-dev
+  libisal-dev zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev gettext uuid-dev
 )
 packages_test=(
   libgtest-dev libgmock-dev
   # archive tools the tests and benchmarks compare against or make archives with
   zip unzip 7zip libarchive-tools python3 curl locales
+  # WavPack streams for the method-97 fixtures
+  wavpack
   # the installed manual pages and systemd units are checked with these
   man-db groff-base systemd
 )

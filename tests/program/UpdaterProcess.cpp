@@ -1,6 +1,7 @@
 #include "UpdaterProcess.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
@@ -14,14 +15,24 @@ namespace fs = std::filesystem;
 
 namespace kalmora::test {
 
-TUpdaterProcess::TUpdaterProcess(const std::string& program, const std::string& workingDir) {
+TUpdaterProcess::TUpdaterProcess(const std::string& program, const std::string& workingDir,
+                                 const std::vector<std::string>& args, const std::string& stderrFile) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
     FPid = ::fork();
     if (FPid < 0)
         throw std::runtime_error("fork failed");
     if (FPid == 0) {
         if (::chdir(workingDir.c_str()) != 0)
             ::_exit(126);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        if (!stderrFile.empty()) {
+            int fd = ::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::dup2(fd, STDERR_FILENO) < 0)
+                ::_exit(125);
+        }
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     FPidFd = static_cast<int>(::syscall(SYS_pidfd_open, FPid, 0));

@@ -7,13 +7,16 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace kalmora::test {
 
 class TUpdaterProcess {
 public:
-    // Starts the program with the current environment in workingDir.
-    TUpdaterProcess(const std::string& program, const std::string& workingDir);
+    // Starts the program with the current environment in workingDir, with `args`; its stderr goes to
+    // stderrFile when one is given.
+    TUpdaterProcess(const std::string& program, const std::string& workingDir,
+                    const std::vector<std::string>& args = {}, const std::string& stderrFile = {});
     ~TUpdaterProcess(); // kills a process still running
 
     void Signal(int signal) const;

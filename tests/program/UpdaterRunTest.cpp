@@ -2,12 +2,14 @@
 #include "UtilBox/Registry.h"
 #include "support/HttpTestServer.h"
 
+#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ protected:
         config = db + "config/";
         served = root + "/server/kmdata/kmconfig/";
         fs::create_directories(root + "/tmp");
+        fs::create_directories(db);
+        fs::create_directories(install);
         fs::create_directories(served + "lic");
         fs::create_directories(served + "packages");
         setenv("KALMORA_HKLM_FILE", (root + "/HKLM.reg").c_str(), 1);
@@ -74,11 +78,29 @@ protected:
     }
     void Password(const std::string& text) { std::ofstream(served + "lic/A1B2.pwd") << text; }
 
-    int Run() {
-        TUpdaterProcess updater(UPDATER_PROGRAM, root);
-        auto status = updater.Wait(RunTimeout);
+    // The exit code (1000 + N when signal N killed it); what it wrote on stderr is in Stderr.
+    int Run(const std::vector<std::string>& args = {}, const std::string& workingDir = {}) {
+        TUpdaterProcess updater(UPDATER_PROGRAM, workingDir.empty() ? root : workingDir, args, StderrFile());
+        return Ended(updater, RunTimeout);
+    }
+    int Ended(TUpdaterProcess& updater, std::chrono::milliseconds timeout) {
+        auto status = updater.Wait(timeout);
         EXPECT_TRUE(status.has_value()) << "updater did not end";
-        return status ? *status : -1;
+        Stderr = ReadTree(root + "/out")["stderr"];
+        if (!status)
+            return -1;
+        return WIFEXITED(*status) ? WEXITSTATUS(*status) : 1000 + WTERMSIG(*status);
+    }
+    std::string StderrFile() {
+        fs::create_directories(root + "/out");
+        return root + "/out/stderr";
+    }
+    std::vector<std::string> StderrLines() {
+        std::vector<std::string> lines;
+        std::istringstream in(Stderr);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
     }
     std::vector<std::string> Targets() {
         std::vector<std::string> targets;
@@ -95,6 +117,7 @@ protected:
 
     THttpTestServer server;
     std::string root, db, install, config, served;
+    std::string Stderr;
 };
 
 const Tree OldDev = {{"devices/old.ini", "old"}, {"devices/keep.ini", "keep?"}, {"readme.txt", "old readme"}};
@@ -105,6 +128,7 @@ const Tree NewDev = {{"dev/devices/x.ini", "new x"}};
 TEST_F(UpdaterRun, PasswordUrlDropsLeadingZeros) {
     Set("InstallationId", "00000000");
     EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Stderr, "") << "no manifest and no password (both 404) are the normal case";
     EXPECT_TRUE(Requested("/kmdata/kmconfig/lic/.pwd"));
     server.Stop();
 }
@@ -172,7 +196,10 @@ TEST_F(UpdaterRun, PackageNotFoundKeepsTheValue) {
     WriteTree(config + "dev", OldDev);
     Set("lastconfigupdate.dev", "2026-11-01");
     Manifest({{"dev", "2026-12-01", "#KMCONFIGDIR#packages/missing.zip"}});
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"kalmora-updater: dev: " +
+                                                      server.Url("kmdata/kmconfig/packages/missing.zip") +
+                                                      ": HTTP 404 Not Found"});
     EXPECT_TRUE(Requested("missing.zip"));
     EXPECT_EQ(ReadTree(config + "dev"), OldDev);
     EXPECT_EQ(Recorded("dev"), "2026-11-01");
@@ -190,22 +217,13 @@ TEST_F(UpdaterRun, DevPackageReplacesTheFolderExactly) {
             << entry.path();
 }
 
-TEST_F(UpdaterRun, PatchWithoutInstallationDirectoryRemovesThePackage) {
-    Set("InstallDir", root + "/no-such-install/");
-    Password("secret");
-    Manifest({{"patch", "2026-12-01", Package("patch", "1", {{"patch/bin/a.dll", "new a"}}, "secret")}});
-    EXPECT_EQ(Run(), 0);
-    EXPECT_TRUE(Requested("patch-1.zip"));
-    EXPECT_FALSE(fs::exists(config + "patch/patch.zip"));
-    EXPECT_FALSE(fs::exists(root + "/no-such-install"));
-    EXPECT_EQ(Recorded("patch"), "<absent>");
-}
-
 TEST_F(UpdaterRun, ArchiveWithoutTheKindsFolderKeepsTheOldFolder) {
     WriteTree(config + "dev", OldDev);
     Set("lastconfigupdate.dev", "2026-11-01");
     Manifest({{"dev", "2026-12-01", Package("dev", "1", {{"partner/x.ini", "wrong kind"}})}});
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"kalmora-updater: dev: " + config +
+                                                      "dev/dev.zip: the package holds no folder \"dev\""});
     auto tree = ReadTree(config + "dev");
     tree.erase("dev.zip"); // the download lies in the kind's folder
     EXPECT_EQ(tree, OldDev);
@@ -220,7 +238,9 @@ TEST_F(UpdaterRun, CommentInADateEndsTheRun) {
         {{"dev", "2026-12-01", Package("dev", "1", NewDev)}},
         "<partner><date>2026-12-05<!-- note --></date><url>#KMCONFIGDIR#packages/p.zip</url></partner>\n");
     MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
-    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+    EXPECT_NE(Stderr.find("EManifestError"), std::string::npos) << Stderr;
     EXPECT_EQ(Recorded("dev"), "2026-12-01");
     // The partner seed went in before its manifest entry was read; nothing after that entry ran.
     EXPECT_EQ(Recorded("partner"), "init");
@@ -238,21 +258,19 @@ TEST_F(UpdaterRun, SecondInstanceDoesNoWork) {
     TUpdaterProcess first(UPDATER_PROGRAM, root);
     ASSERT_TRUE(server.WaitForStalls(1, 30s));
     const auto requests = server.Requests().size();
-    TUpdaterProcess second(UPDATER_PROGRAM, root);
-    auto status = second.Wait(10s);
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status));
+    TUpdaterProcess second(UPDATER_PROGRAM, root, {}, StderrFile());
+    EXPECT_EQ(Ended(second, 10s), 4);
+    EXPECT_EQ(StderrLines().size(), 1u) << Stderr;
     EXPECT_EQ(server.Requests().size(), requests); // the second one asked the server for nothing
     first.Signal(SIGTERM);
     EXPECT_TRUE(first.Wait(30s));
 }
 
-TEST_F(UpdaterRun, CancelDuringASlowDownloadStillInstallsLaterSeeds) {
+TEST_F(UpdaterRun, CancelDuringASlowDownloadStopsTheRunThere) {
     WriteTree(config + "dev", OldDev);
     Set("lastconfigupdate.dev", "2026-11-01");
     MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
-    fs::create_directories(install);
-    MakeZip(config + "patch/patch.zip", {{"patch/bin/a.dll", "seed a"}}, "secret");
+    const auto partnerSeed = ReadTree(config + "partner");
     Password("secret");
     TScriptedResponse slow;
     slow.generatedLength = 1 << 20;
@@ -260,11 +278,9 @@ TEST_F(UpdaterRun, CancelDuringASlowDownloadStillInstallsLaterSeeds) {
     slow.trickleInterval = 500ms;
     server.Script("/kmdata/kmconfig/packages/dev.zip", slow);
     server.Script("/kmdata/kmconfig/packages/partner.zip", slow);
-    server.Script("/kmdata/kmconfig/packages/patch.zip", slow);
     Manifest({{"dev", "2026-12-01", "#KMCONFIGDIR#packages/dev.zip"},
-              {"partner", "2026-12-05", "#KMCONFIGDIR#packages/partner.zip"},
-              {"patch", "2026-12-08", "#KMCONFIGDIR#packages/patch.zip"}});
-    TUpdaterProcess updater(UPDATER_PROGRAM, root);
+              {"partner", "2026-12-05", "#KMCONFIGDIR#packages/partner.zip"}});
+    TUpdaterProcess updater(UPDATER_PROGRAM, root, {}, StderrFile());
     // Wait until the dev download is under way.
     for (int i = 0; i < 600 && !Requested("packages/dev.zip"); ++i)
         server.WaitForRequests(server.Requests().size() + 1, 100ms);
@@ -272,17 +288,19 @@ TEST_F(UpdaterRun, CancelDuringASlowDownloadStillInstallsLaterSeeds) {
     const auto signalled = std::chrono::steady_clock::now();
     updater.Signal(SIGTERM);
     updater.Signal(SIGTERM); // a second signal while closing changes nothing
-    auto status = updater.Wait(30s);
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 500ms + 3s);
-    auto dev = ReadTree(config + "dev");
-    EXPECT_EQ(dev, OldDev);
+    EXPECT_EQ(Ended(updater, 30s), 128 + SIGTERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1s);
+    EXPECT_EQ(Stderr, "") << "a cancel is no failure";
+    EXPECT_EQ(ReadTree(config + "dev"), OldDev);
     EXPECT_EQ(Recorded("dev"), "2026-11-01");
-    EXPECT_EQ(ReadTree(config + "partner"), (Tree{{"p.ini", "seed"}}));
-    EXPECT_EQ(Recorded("partner"), "init");
-    EXPECT_EQ(ReadTree(install), (Tree{{"bin/a.dll", "seed a"}}));
-    EXPECT_EQ(Recorded("patch"), "init");
+    // Nothing after the cancelled kind: no request, not even the next kind's local seed.
+    EXPECT_FALSE(Requested("packages/partner.zip"));
+    EXPECT_EQ(ReadTree(config + "partner"), partnerSeed);
+    EXPECT_EQ(Recorded("partner"), "<absent>");
+    // The work folders are gone.
+    EXPECT_TRUE(fs::is_empty(root + "/tmp"));
+    for (auto& entry : fs::directory_iterator(config))
+        EXPECT_EQ(entry.path().filename().string().rfind("~km", 0), std::string::npos) << entry.path();
 }
 
 // Kills the updater at random instants while it replaces "dev": the folder always holds exactly the old or
@@ -302,9 +320,8 @@ TEST_F(UpdaterRun, KilledAtAnyInstantNeverLosesTheDevFolder) {
     fs::remove_all(config + "dev");
     WriteTree(config + "dev", oldDev);
     ASSERT_EQ(Run(), 0);
-    // The program waits a second after the work before it ends; the kills aim at the work.
     const auto runTime = std::max(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start - 1s),
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start),
         std::chrono::microseconds(50000));
     ASSERT_EQ(ReadTree(config + "dev"), expectedNew);
 
@@ -339,7 +356,194 @@ TEST_F(UpdaterRun, KilledAtAnyInstantNeverLosesTheDevFolder) {
     }
     ASSERT_EQ(Run(), 0);
     EXPECT_EQ(Recorded("dev"), "2026-12-01");
-    EXPECT_GT(sawOld + sawNew, 0);
+    // Kills before and after the replacement both happened, so both outcomes were really put to the test.
+    EXPECT_GT(sawOld, 0);
+    EXPECT_GT(sawNew, 0);
     RecordProperty("old", sawOld);
     RecordProperty("new", sawNew);
+}
+
+// --- exit status and stderr ------------------------------------------------------------------------------
+
+TEST_F(UpdaterRun, HelpAndVersionPrintAndAskNothing) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(Stderr, "");
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+class UpdaterUsage : public UpdaterRun, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(UpdaterUsage, AnyOtherArgumentIsAUsageErrorBeforeAnythingHappens) {
+    const auto hive = ReadTree(root)["HKLM.reg"];
+    EXPECT_EQ(Run(GetParam()), 2);
+    EXPECT_EQ(StderrLines().front(), "kalmora-updater: unknown argument: " + GetParam().back());
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(ReadTree(root)["HKLM.reg"], hive);
+    EXPECT_TRUE(fs::is_empty(db));
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, UpdaterUsage,
+                         ::testing::Values(std::vector<std::string>{"-h"}, std::vector<std::string>{"run"},
+                                           std::vector<std::string>{"--help", "extra"},
+                                           std::vector<std::string>{"--version", "--help"}),
+                         [](const auto& info) {
+                             std::string name;
+                             for (auto& arg : info.param)
+                                 for (char c : arg)
+                                     name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+TEST_F(UpdaterRun, ClosedPortIsAFailureNamingEachUrl) {
+    server.Stop();
+    THttpTestServer closed; // a port that was just open and is closed now
+    const std::string base = closed.Url("kmdata/kmconfig/");
+    closed.Stop();
+    setenv("KALMORA_CONFIG_BASE_URL", base.c_str(), 1);
+    EXPECT_EQ(Run(), 1);
+    auto lines = StderrLines();
+    ASSERT_EQ(lines.size(), 2u) << Stderr;
+    EXPECT_EQ(lines[0].rfind("kalmora-updater: manifest: " + base + "configinfo.xml: ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("kalmora-updater: patch: " + base + "lic/A1B2.pwd: ", 0), 0u) << lines[1];
+}
+
+TEST_F(UpdaterRun, ServerErrorForThePasswordIsAFailure) {
+    TScriptedResponse broken;
+    broken.statusLine = "HTTP/1.1 503 Service Unavailable";
+    server.Script("/kmdata/kmconfig/lic/A1B2.pwd", broken);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{
+                                 "kalmora-updater: patch: " + server.Url("kmdata/kmconfig/lic/A1B2.pwd") +
+                                 ": HTTP 503 Service Unavailable"});
+}
+
+TEST_F(UpdaterRun, StalledManifestAnswersSigtermWithinASecondAndAsksNothingMore) {
+    TScriptedResponse stalled;
+    stalled.body = std::string(4096, ' ');
+    stalled.stallAfter = 100;
+    server.Script("/kmdata/kmconfig/configinfo.xml", stalled);
+    Password("secret");
+    TUpdaterProcess updater(UPDATER_PROGRAM, root, {}, StderrFile());
+    ASSERT_TRUE(server.WaitForStalls(1, 30s));
+    const auto requests = server.Requests().size();
+    const auto signalled = std::chrono::steady_clock::now();
+    updater.Signal(SIGTERM);
+    EXPECT_EQ(Ended(updater, 30s), 128 + SIGTERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 1s);
+    EXPECT_EQ(Stderr, "");
+    server.Stop();
+    EXPECT_EQ(server.Requests().size(), requests); // the password file was never asked for
+    EXPECT_FALSE(Requested(".pwd"));
+}
+
+TEST_F(UpdaterRun, SigintGives130) {
+    TScriptedResponse stalled;
+    stalled.body = std::string(4096, ' ');
+    stalled.stallAfter = 100;
+    server.Script("/kmdata/kmconfig/configinfo.xml", stalled);
+    TUpdaterProcess updater(UPDATER_PROGRAM, root, {}, StderrFile());
+    ASSERT_TRUE(server.WaitForStalls(1, 30s));
+    updater.Signal(SIGINT);
+    EXPECT_EQ(Ended(updater, 30s), 128 + SIGINT);
+}
+
+TEST_F(UpdaterRun, MissingDatabaseDirWritesNothingAnywhere) {
+    ASSERT_TRUE(WriteRegistryString("DatabaseDir", "", {}, false, true));
+    const std::string cwd = root + "/cwd";
+    fs::create_directories(cwd);
+    EXPECT_EQ(Run({}, cwd), 3);
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"kalmora-updater: setting DatabaseDir is not set"});
+    EXPECT_TRUE(fs::is_empty(cwd));
+    EXPECT_TRUE(fs::is_empty(root + "/tmp"));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+class UpdaterNotConfigured
+    : public UpdaterRun,
+      public ::testing::WithParamInterface<std::tuple<const char*, const char*, const char*>> {};
+
+TEST_P(UpdaterNotConfigured, NamesTheSettingAndDoesNothing) {
+    auto [name, value, line] = GetParam();
+    auto withRoot = [this](std::string text) {
+        for (auto at = text.find("ROOT"); at != std::string::npos; at = text.find("ROOT"))
+            text.replace(at, 4, root);
+        return text;
+    };
+    ASSERT_TRUE(WriteRegistryString(name, withRoot(value), {}, false, true));
+    const auto hive = ReadTree(root)["HKLM.reg"];
+    EXPECT_EQ(Run(), 3);
+    const std::string expected = withRoot(line);
+    EXPECT_EQ(StderrLines(), std::vector<std::string>{"kalmora-updater: " + expected});
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(ReadTree(root)["HKLM.reg"], hive);
+    EXPECT_TRUE(fs::is_empty(db));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, UpdaterNotConfigured,
+    ::testing::Values(std::tuple{"DatabaseDir", "db", "setting DatabaseDir: not an absolute path: db"},
+                      std::tuple{"DatabaseDir", "ROOT/nowhere",
+                                 "setting DatabaseDir: no such folder: ROOT/nowhere"},
+                      std::tuple{"InstallDir", "", "setting InstallDir is not set"},
+                      std::tuple{"InstallDir", "ROOT/no-such-install/",
+                                 "setting InstallDir: no such folder: ROOT/no-such-install/"}),
+    [](const auto& info) {
+        std::string name = std::get<0>(info.param);
+        std::string value = std::get<1>(info.param);
+        return name + (value.empty() ? "_empty" : value.starts_with("ROOT") ? "_missing" : "_relative");
+    });
+
+TEST_F(UpdaterRun, GarbageHiveIsNamedAndLeftByteForByte) {
+    const std::string garbage =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\n\"x\"=";
+    std::ofstream(root + "/HKLM.reg", std::ios::binary | std::ios::trunc) << garbage;
+    const std::string cwd = root + "/cwd";
+    fs::create_directories(cwd);
+    EXPECT_EQ(Run({}, cwd), 3);
+    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+    EXPECT_NE(Stderr.find(root + "/HKLM.reg"), std::string::npos) << Stderr;
+    EXPECT_EQ(ReadTree(root)["HKLM.reg"], garbage);
+    EXPECT_TRUE(fs::is_empty(cwd));
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST_F(UpdaterRun, MalformedOverrideUrlIsNeverReplacedByTheBuiltInServer) {
+    setenv("KALMORA_CONFIG_BASE_URL", (server.BaseUrl() + "kmconfig/").c_str(), 1);
+    EXPECT_EQ(Run(), 3);
+    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+    EXPECT_EQ(StderrLines()[0].rfind("kalmora-updater: KALMORA_CONFIG_BASE_URL: ", 0), 0u) << Stderr;
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(fs::is_empty(db));
+}
+
+TEST_F(UpdaterRun, WrongPasswordPatchChangesNothing) {
+    WriteTree(install, {{"bin/a.dll", "old a"}, {"other.txt", "stays"}});
+    Set("lastconfigupdate.patch", "2026-11-01");
+    Password("rotated");
+    Manifest({{"patch", "2026-12-01",
+               Package("patch", "1", {{"patch/bin/a.dll", "new a"}, {"patch/lib/new.so", "n"}}, "secret")}});
+    const auto before = ReadTree(install);
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(ReadTree(install), before);
+    EXPECT_FALSE(fs::exists(install + "lib")); // not even the folders of the failed entries
+    EXPECT_EQ(Recorded("patch"), "2026-11-01");
+    auto lines = StderrLines();
+    ASSERT_FALSE(lines.empty());
+    for (auto& line : lines)
+        EXPECT_EQ(line.rfind("kalmora-updater: patch: " + config + "patch/patch.zip: patch/", 0), 0u) << line;
+}
+
+TEST_F(UpdaterRun, TwoRunsOnAFreshInstallationCannotBothProceed) {
+    // No config folder yet: both must still meet on the same lock.
+    TScriptedResponse stalled;
+    stalled.body = std::string(4096, ' ');
+    stalled.stallAfter = 100;
+    server.Script("/kmdata/kmconfig/configinfo.xml", stalled);
+    ASSERT_FALSE(fs::exists(config));
+    TUpdaterProcess first(UPDATER_PROGRAM, root);
+    ASSERT_TRUE(server.WaitForStalls(1, 30s));
+    EXPECT_EQ(Run(), 4);
+    first.Signal(SIGTERM);
+    EXPECT_TRUE(first.Wait(30s));
 }

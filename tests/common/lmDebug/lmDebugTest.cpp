@@ -1,5 +1,6 @@
 #include "lmDebug/lmDebug.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -102,6 +103,33 @@ TEST_F(DebugLogTest, UnwritableFileIsIgnoredAndRetried) {
     std::filesystem::create_directories(dir / "missing");
     DebugLog("kept", "", 0);
     EXPECT_TRUE(std::filesystem::exists(dir / "missing" / "prog.Debug.log"));
+}
+
+TEST_F(DebugLogTest, LinkPlantedUnderTheFileNameIsRefusedNotFollowed) {
+    const auto victim = dir / "victim";
+    { std::ofstream(victim, std::ios::binary) << "keep"; }
+    std::filesystem::create_symlink(victim, dir / "prog.Debug.log");
+    SetDebugLevel((DebugEnableCode << 16) | DebugBits::File);
+    DebugLog("planted", "", 0);
+    std::ifstream in(victim, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "keep");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "prog.Debug.log"));
+}
+
+TEST_F(DebugLogTest, OpenFileIsNotInheritedByPrograms) {
+    SetDebugLevel((DebugEnableCode << 16) | DebugBits::File);
+    DebugLog("open", "", 0);
+    bool found = false;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(fd.path(), ec) != dir / "prog.Debug.log")
+            continue;
+        found = true;
+        int flags = ::fcntl(std::stoi(fd.path().filename().string()), F_GETFD);
+        EXPECT_TRUE(flags & FD_CLOEXEC);
+    }
+    EXPECT_TRUE(found);
 }
 
 TEST_F(DebugLogTest, ErrorBoxBitShowsErrorsOnly) {

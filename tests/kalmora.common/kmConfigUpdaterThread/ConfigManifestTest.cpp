@@ -53,26 +53,41 @@ TEST(ConfigServerTest, BuiltInBaseUrlWithoutOverride) {
 
 class ConfigBaseUrlOverrideTest : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
 
-TEST_P(ConfigBaseUrlOverrideTest, OverrideIsTakenOnlyInTheServersForm) {
+TEST_P(ConfigBaseUrlOverrideTest, OverrideIsTakenOnlyInTheServersFormAndNeverFallsBack) {
     auto [value, accepted] = GetParam();
     TBaseUrlVariable set{std::string(value)};
-    EXPECT_EQ(ConfigBaseUrl(), accepted ? std::string(value) : std::string(BuiltInBaseUrl));
-    EXPECT_EQ(ManifestUrl(), ConfigBaseUrl() + "configinfo.xml");
+    if (accepted) {
+        EXPECT_EQ(ConfigBaseUrl(), value);
+        EXPECT_EQ(ManifestUrl(), ConfigBaseUrl() + "configinfo.xml");
+        EXPECT_EQ(ConfigBaseUrlProblem(), "");
+    } else {
+        EXPECT_THROW(ConfigBaseUrl(), ENotConfigured);
+        EXPECT_THROW(ManifestUrl(), ENotConfigured);
+        EXPECT_EQ(ConfigBaseUrlProblem().rfind("KALMORA_CONFIG_BASE_URL: ", 0), 0u) << ConfigBaseUrlProblem();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ConfigBaseUrlOverrideTest,
-    ::testing::Values(
-        std::pair{"http://127.0.0.1:8080/kmdata/kmconfig/", true},
-        std::pair{"http://staging.example/a/b/kmdata/kmconfig/", true},
-        std::pair{"http://[::1]:81/kmdata/kmconfig/", true}, std::pair{"http://host/kmdata/kmconfig", false},
-        std::pair{"https://host/kmdata/kmconfig/", false}, std::pair{"http://host/xkmdata/kmconfig/", false},
-        std::pair{"http:///kmdata/kmconfig/", false}, std::pair{"http://host:0/kmdata/kmconfig/", false},
-        std::pair{"http://host:99999/kmdata/kmconfig/", false},
-        std::pair{"http://user:pw@host/kmdata/kmconfig/", false},
-        std::pair{"http://host/kmdata/kmconfig/?x=/kmdata/kmconfig/", false},
-        std::pair{"http://host/a b/kmdata/kmconfig/", false}, std::pair{"ftp://host/kmdata/kmconfig/", false},
-        std::pair{"", false}));
+TEST(ConfigServerTest, AnEmptyOverrideIsNoOverride) {
+    TBaseUrlVariable empty{std::string()};
+    EXPECT_EQ(ConfigBaseUrl(), BuiltInBaseUrl);
+    EXPECT_EQ(ConfigBaseUrlProblem(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ConfigBaseUrlOverrideTest,
+                         ::testing::Values(std::pair{"http://127.0.0.1:8080/kmdata/kmconfig/", true},
+                                           std::pair{"http://staging.example/a/b/kmdata/kmconfig/", true},
+                                           std::pair{"http://[::1]:81/kmdata/kmconfig/", true},
+                                           std::pair{"http://host/kmdata/kmconfig", false},
+                                           std::pair{"https://host/kmdata/kmconfig/", false},
+                                           std::pair{"http://host/xkmdata/kmconfig/", false},
+                                           std::pair{"http:///kmdata/kmconfig/", false},
+                                           std::pair{"http://host:0/kmdata/kmconfig/", false},
+                                           std::pair{"http://host:99999/kmdata/kmconfig/", false},
+                                           std::pair{"http://user:pw@host/kmdata/kmconfig/", false},
+                                           std::pair{"http://host/kmdata/kmconfig/?x=/kmdata/kmconfig/",
+                                                     false},
+                                           std::pair{"http://host/a b/kmdata/kmconfig/", false},
+                                           std::pair{"ftp://host/kmdata/kmconfig/", false}));
 
 // --- reading entries -----------------------------------------------------------------------------------
 
@@ -283,19 +298,34 @@ TEST_F(LoadManifestTest, HttpErrorGivesNoManifest) {
     missing.statusLine = "HTTP/1.1 404 Not Found";
     missing.body = Standard;
     Server.Script("/configinfo.xml", missing);
-    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir, {}), nullptr);
+    std::vector<std::string> failures;
+    auto note = [&](const std::string& reason) { failures.push_back(reason); };
+    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir, {}, note), nullptr);
+    EXPECT_TRUE(failures.empty()) << "a 404 is the server's normal 'no manifest'";
+    missing.statusLine = "HTTP/1.1 500 Internal Server Error";
+    Server.Script("/configinfo.xml", missing);
+    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir, {}, note), nullptr);
+    EXPECT_EQ(failures, std::vector<std::string>{"HTTP 500 Internal Server Error"});
 }
 
 TEST_F(LoadManifestTest, AbortFromTheCallbackGivesNoManifest) {
     Server.Script("/configinfo.xml", Ok(Standard));
-    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir,
-                           [](void*, TWorkMode, std::int64_t) { throw EAbort(); }),
+    bool noted = false;
+    EXPECT_EQ(LoadManifest(
+                  Server.Url("configinfo.xml"), WorkDir,
+                  [](void*, TWorkMode, std::int64_t) { throw EAbort(); },
+                  [&](const std::string&) { noted = true; }),
               nullptr);
+    EXPECT_FALSE(noted) << "a cancel is no failure";
 }
 
 TEST_F(LoadManifestTest, MalformedManifestGivesNoManifest) {
     Server.Script("/configinfo.xml", Ok("<configinfo><dev>"));
-    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir, {}), nullptr);
+    std::string failure;
+    EXPECT_EQ(LoadManifest(Server.Url("configinfo.xml"), WorkDir, {},
+                           [&](const std::string& reason) { failure = reason; }),
+              nullptr);
+    EXPECT_EQ(failure, "not a well-formed manifest");
 }
 
 TEST_F(LoadManifestTest, OversizedManifestIsNotDownloadedWhole) {
@@ -372,6 +402,21 @@ TEST(ManifestSeedContentTest, TheFullSeedReadsEveryKind) {
     EXPECT_EQ(entries.Values[1], ConfigBaseUrl() + "packages/dev-20261201.zip");
     // Only the upper-case placeholder marks a URL that has one.
     EXPECT_EQ(entries.Values[5], "#kmconfigdir#patch.zip");
+}
+
+} // namespace
+} // namespace kalmora
+
+namespace kalmora {
+namespace {
+
+TEST(ManifestQuietTest, ABrokenEncodingWritesNothingToStderr) {
+    const std::string broken("<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?><r>\x1b$B\x00\x00\x00\x00</r>",
+                             48);
+    testing::internal::CaptureStderr();
+    ParseManifestBytes(broken);
+    ParseManifestBytes(std::string("\xff\xfe<\x00r\x00\x00\xd8/\x00>\x00", 12));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 } // namespace

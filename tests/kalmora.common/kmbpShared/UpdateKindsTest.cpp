@@ -26,15 +26,7 @@ protected:
         ::unsetenv("KALMORA_HKCU_FILE");
     }
 
-    struct TDirs {
-        std::string Source, Target;
-        bool Replace = false, NeedsPassword = false;
-    };
-    static TDirs Resolve(const std::string& kind) {
-        TDirs dirs{"stale", "stale", false, false};
-        GetOnlineUpdateDirs(kind, dirs.Source, dirs.Target, dirs.Replace, dirs.NeedsPassword);
-        return dirs;
-    }
+    static TOnlineUpdateDirs Resolve(const std::string& kind) { return GetOnlineUpdateDirs(kind); }
 };
 
 } // namespace
@@ -49,16 +41,16 @@ TEST_F(UpdateKinds, ResolveBelowTheDatabaseAndInstallationDirectories) {
     EXPECT_EQ(GetPartnerConfigDir(), "/srv/kalmora/db/config/partner/");
 
     auto dev = Resolve("dev");
-    EXPECT_EQ(dev.Source, "/srv/kalmora/db/config/dev/");
-    EXPECT_EQ(dev.Target, dev.Source);
+    EXPECT_EQ(dev.SourceDir, "/srv/kalmora/db/config/dev/");
+    EXPECT_EQ(dev.TargetDir, dev.SourceDir);
     EXPECT_TRUE(dev.Replace);
     EXPECT_FALSE(dev.NeedsPassword);
     auto partner = Resolve("partner");
-    EXPECT_EQ(partner.Target, "/srv/kalmora/db/config/partner/");
+    EXPECT_EQ(partner.TargetDir, "/srv/kalmora/db/config/partner/");
     EXPECT_TRUE(partner.Replace);
     auto patch = Resolve("patch");
-    EXPECT_EQ(patch.Source, "/srv/kalmora/db/config/patch/");
-    EXPECT_EQ(patch.Target, "/opt/kalmora/");
+    EXPECT_EQ(patch.SourceDir, "/srv/kalmora/db/config/patch/");
+    EXPECT_EQ(patch.TargetDir, "/opt/kalmora/");
     EXPECT_FALSE(patch.Replace);
     EXPECT_TRUE(patch.NeedsPassword);
 }
@@ -67,8 +59,8 @@ TEST_F(UpdateKinds, MissingSettingsGiveRelativeAndEmptyDirectories) {
     EXPECT_EQ(GetDatabaseDir(), "");
     EXPECT_EQ(GetDevConfigDir(), "config/dev/");
     auto patch = Resolve("patch");
-    EXPECT_EQ(patch.Source, "config/patch/");
-    EXPECT_EQ(patch.Target, "");
+    EXPECT_EQ(patch.SourceDir, "config/patch/");
+    EXPECT_EQ(patch.TargetDir, "");
     EXPECT_FALSE(patch.Replace);
     EXPECT_TRUE(patch.NeedsPassword);
     EXPECT_FALSE(Exists(Dir / "HKLM.reg")); // resolving never writes
@@ -83,17 +75,12 @@ TEST_F(UpdateKinds, ThePerUserSettingWins) {
 class UnknownKind : public UpdateKinds, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(UnknownKind, RaisesAnInternalErrorNamingIt) {
-    std::string source, target = "unchanged";
-    bool replace = false, needsPassword = false;
     try {
-        GetOnlineUpdateDirs(GetParam(), source, target, replace, needsPassword);
+        GetOnlineUpdateDirs(GetParam());
         FAIL() << "no exception";
     } catch (const EInternalError& e) {
         EXPECT_EQ(e.Message(), "Unknown online update type: " + GetParam());
     }
-    // The source directory is set for every kind; the target was cleared first.
-    EXPECT_EQ(source, "config/" + GetParam() + "/");
-    EXPECT_EQ(target, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnknownKind, ::testing::Values("Dev", "PATCH", "", "devs"),
