@@ -50,6 +50,7 @@ struct TScriptLimits {
     int MaxCallDepth = 2000;    // nested calls of script routines
     int MaxNestingDepth = 200;  // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
+    std::size_t MaxStringBytes = 256u << 20; // longest text a script operator builds; 0 means unlimited
 };
 
 class TScriptCode;
@@ -82,7 +83,7 @@ private:
     void* FOwner;
     std::string FSource;
     TJvInterpreterAdapter FAdapter;
-    std::unique_ptr<TScriptCode> FCode;
+    std::shared_ptr<TScriptCode> FCode; // shared with the runs that use it
     std::uint64_t FCompiledGlobalVersion = 0;
     std::uint64_t FCompiledOwnVersion = 0;
 };
