@@ -46,7 +46,9 @@ using TJvInterpreterGetValue =
 
 // Bounds that keep hostile scripts from hanging or crashing the host. 0 means unlimited for Steps.
 struct TScriptLimits {
-    std::uint64_t MaxSteps = 0; // statements and loop iterations executed in one run
+    // Statements and loop iterations executed in one run: a billion is some seconds of work, so an endless
+    // loop ends with an error instead of holding the host forever.
+    std::uint64_t MaxSteps = 1000000000;
     int MaxCallDepth = 2000;    // nested calls of script routines
     int MaxNestingDepth = 200;  // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
