@@ -65,6 +65,7 @@ public:
     TJvInterpreterProgram(const TJvInterpreterProgram&) = delete;
     TJvInterpreterProgram& operator=(const TJvInterpreterProgram&) = delete;
 
+    void* Owner() const noexcept { return FOwner; }
     const std::string& Source() const noexcept { return FSource; }
     void SetSource(std::string source);
 

@@ -384,7 +384,7 @@ Variant THostCallBase::Invoke(TRunContext& ctx, const TAdapterEntry& entry, TScr
     Variant result;
     entry.Function(result, args);
     for (std::size_t i = 0; i < Args.size() && i < args.Values.size(); ++i)
-        if (entry.IsByRef(static_cast<int>(i)) && Args[i]->IsVariable()) {
+        if (entry.IsByRef(static_cast<int>(i)) && dynamic_cast<const TVarExprBase*>(Args[i].get())) {
             Variant value = std::move(args.Values[i]);
             ConvertTo(Args[i]->VarType(), value);
             *Args[i]->Address(ctx) = std::move(value);
