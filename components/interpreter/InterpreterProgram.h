@@ -49,8 +49,8 @@ struct TScriptLimits {
     // Statements and loop iterations executed in one run: a billion is some seconds of work, so an endless
     // loop ends with an error instead of holding the host forever.
     std::uint64_t MaxSteps = 1000000000;
-    int MaxCallDepth = 2000;    // nested calls of script routines
-    int MaxNestingDepth = 200;  // nesting of expressions and statements in the source
+    int MaxCallDepth = 2000;   // nested calls of script routines
+    int MaxNestingDepth = 200; // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
     std::size_t MaxStringBytes = 256u << 20; // longest text a script operator builds; 0 means unlimited
 };

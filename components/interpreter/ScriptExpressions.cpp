@@ -451,6 +451,23 @@ Variant TMemberExpr::Eval(TRunContext& ctx) const {
     return Invoke(ctx, *entry, obj);
 }
 
+TIncExpr::TIncExpr(int line, int column, bool down, TExprPtr target, TExprPtr delta)
+    : TExpr(line, column), Down(down), Target(std::move(target)), Delta(std::move(delta)) {
+    Depth = MaxDepth(Target, Delta);
+}
+
+Variant TIncExpr::Eval(TRunContext& ctx) const {
+    Variant delta = Delta ? Delta->Eval(ctx) : Variant(1);
+    Variant& target = *Target->Address(ctx);
+    if (target.Type() == TVarType::Integer && delta.Type() == TVarType::Integer)
+        target.AssignInteger(Down ? WrapSub(target.IntValue(), delta.IntValue())
+                                  : WrapAdd(target.IntValue(), delta.IntValue()));
+    else
+        target = BinaryOp(Down ? TBinOp::Sub : TBinOp::Add, target, delta);
+    ConvertTo(Target->VarType(), target);
+    return Variant();
+}
+
 Variant TDynamicExpr::Eval(TRunContext& ctx) const {
     if (ctx.Program && ctx.Program->OnGetValue) {
         TJvInterpreterProgram& program = *ctx.Program;

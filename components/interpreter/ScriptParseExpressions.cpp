@@ -293,6 +293,15 @@ TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector
                 ++FImpure;
         return std::make_unique<THostCallExpr>(name.Line, name.Column, name.Text, entry, std::move(args));
     }
+    if (name.Lower == "inc" || name.Lower == "dec") {
+        if (args.empty() || args.size() > 2)
+            WrongCount(name, 1, args.size());
+        if (!dynamic_cast<TVarExprBase*>(args[0].get()))
+            Error("Variable required for '" + name.Text + "'", *args[0]);
+        ++FImpure;
+        return std::make_unique<TIncExpr>(name.Line, name.Column, name.Lower == "dec", std::move(args[0]),
+                                          args.size() == 2 ? std::move(args[1]) : nullptr);
+    }
     return std::make_unique<TDynamicExpr>(name.Line, name.Column, name.Text, std::move(args));
 }
 
