@@ -53,6 +53,7 @@ struct TScriptLimits {
     int MaxNestingDepth = 200; // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
     std::size_t MaxStringBytes = 256u << 20; // longest text a script operator builds; 0 means unlimited
+    int MaxArrayElements = 1 << 20;          // largest set range or fixed array a script makes
 };
 
 class TScriptCode;

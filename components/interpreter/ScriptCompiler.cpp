@@ -200,7 +200,7 @@ TTypeInfo TScriptParser::ParseType() {
             Expect(TTok::RBracket);
             if (low.AsInteger() != 0)
                 Error("Arrays start at index 0", at);
-            if (high.AsInteger() < 0 || high.AsInteger() >= 65536)
+            if (high.AsInteger() < 0 || high.AsInteger() >= FMaxArrayElements)
                 Error("Array bounds out of range", at);
             count = high.AsInteger() + 1;
         }

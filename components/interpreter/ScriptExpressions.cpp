@@ -173,7 +173,6 @@ bool TSetExpr::IsConstant() const {
 }
 
 Variant TSetExpr::Eval(TRunContext& ctx) const {
-    constexpr std::int64_t MaxElements = 65536;
     std::vector<Variant> values;
     values.reserve(Items.size());
     for (const TItem& item : Items) {
@@ -188,9 +187,10 @@ Variant TSetExpr::Eval(TRunContext& ctx) const {
         std::int64_t to = chars ? static_cast<unsigned char>(high.StringValue()[0]) : high.AsInteger();
         if (chars && (low.StringValue().size() != 1 || high.StringValue().size() != 1))
             Fail("A range needs single characters or integers");
-        if (to - from >= MaxElements ||
-            static_cast<std::int64_t>(values.size()) + std::max<std::int64_t>(0, to - from + 1) > MaxElements)
+        std::int64_t count = std::max<std::int64_t>(0, to - from + 1);
+        if (static_cast<std::int64_t>(values.size()) + count > ctx.MaxArrayElements)
             Fail("Set range too large");
+        ctx.StepItems(static_cast<std::size_t>(count), Line, Column);
         for (std::int64_t v = from; v <= to; ++v)
             values.push_back(chars ? Variant(std::string(1, static_cast<char>(v)))
                                    : Variant(static_cast<int>(v)));
@@ -234,6 +234,7 @@ bool TInExpr::EvalBool(TRunContext& ctx) const {
         return false;
     if (!set.IsArray())
         Fail("'in' needs a set or an array on its right, not " + std::string(Variant::TypeName(set.Type())));
+    ctx.StepItems(set.Items().size(), Line, Column);
     for (const Variant& item : set.Items())
         if (ValuesEqual(value, item))
             return true;

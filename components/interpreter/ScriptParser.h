@@ -24,8 +24,8 @@ public:
                   const TJvInterpreterAdapter* global, const TScriptLimits& limits)
         : FTokens(Tokenize(source)), FOwn(own), FGlobal(global),
           FMaxNesting(std::max(limits.MaxNestingDepth, 1)), FMaxExprDepth(4 * FMaxNesting),
-          FStackFloor(ScriptStackFloor()), FConstCtx(nullptr, limits),
-          FScript(std::make_unique<TCompiledScript>()) {}
+          FMaxArrayElements(limits.MaxArrayElements), FStackFloor(ScriptStackFloor()),
+          FConstCtx(nullptr, limits), FScript(std::make_unique<TCompiledScript>()) {}
 
     std::unique_ptr<TCompiledScript> Compile();
 
@@ -154,6 +154,7 @@ private:
     const TJvInterpreterAdapter* FGlobal;
     int FMaxNesting;
     int FMaxExprDepth;
+    int FMaxArrayElements;
     std::uintptr_t FStackFloor;
     TRunContext FConstCtx;
     std::unique_ptr<TCompiledScript> FScript;
