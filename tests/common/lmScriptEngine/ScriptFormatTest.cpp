@@ -114,6 +114,11 @@ TEST(ScriptFormat, MistakesNameTheSpecifier) {
     EXPECT_EQ(message("%3:d", {1}), "No argument for format '%3:d'");
     EXPECT_EQ(message("%99999999d", {1}), "Format '%99999' invalid or incompatible with argument")
         << "a width that would eat the memory";
+    const std::vector<Variant> many(300, Variant(1));
+    std::string wide;
+    for (std::size_t i = 0; i < many.size(); ++i)
+        wide += "%65536d";
+    EXPECT_EQ(message(wide, many).rfind("Format result longer than", 0), 0u) << "many widths add up";
     EXPECT_EQ(message("%*d", {INT_MIN, 1}), "Format '%*' invalid or incompatible with argument");
 }
 
