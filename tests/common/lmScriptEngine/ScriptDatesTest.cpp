@@ -140,7 +140,10 @@ TEST(ScriptDates, DatesParseInTheLocaleOrder) {
     const int thisYear = DecodeDateTime(DateToday()).Year;
     EXPECT_EQ(DecodeDateTime(StrToDate("1.2", de)).Year, thisYear) << "a missing year is this one";
     EXPECT_EQ(DecodeDateTime(StrToDate("1.2", de)).Month, 2);
-    for (const char* bad : {"31.02.2024", "2024-08-15", "15.08.2024.1", "15", "", "15.08.20245", "a.b.c"})
+    EXPECT_EQ(StrToDate("1.2.", de), StrToDate("1.2", de)) << "a closing separator";
+    EXPECT_EQ(StrToDate("15.08.2024.", de), August15);
+    for (const char* bad :
+         {"31.02.2024", "2024-08-15", "15.08.2024.1", "15", "15.", "", "15.08.20245", "a.b.c", "1..2"})
         EXPECT_THROW(StrToDate(bad, de), EConvertError) << bad;
 }
 
