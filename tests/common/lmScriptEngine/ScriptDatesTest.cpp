@@ -118,6 +118,20 @@ INSTANTIATE_TEST_SUITE_P(
                     TPatternCase{"other_characters_stay", "yyyy-mm-dd #x!", August15, "2024-08-15 #x!"}),
     [](const testing::TestParamInfo<TPatternCase>& info) { return std::string(info.param.Name); });
 
+TEST(ScriptDates, EveryShortPatternFormatsWithoutFault) {
+    const std::string alphabet = "dmyhnsztcaAP/:'\"x ";
+    std::vector<std::string> patterns = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string& p : patterns)
+            for (char c : alphabet)
+                longer.push_back(p + c);
+        patterns = std::move(longer);
+        for (const std::string& pattern : patterns)
+            EXPECT_NO_THROW(FormatDateTime(pattern, August15 + Afternoon, German())) << pattern;
+    }
+}
+
 TEST(ScriptDates, ShortDateLongTimeAndTheirCombination) {
     const TFormatSettings us = American();
     EXPECT_EQ(DateToStr(August15 + Afternoon, us), "08/15/2024");

@@ -122,5 +122,26 @@ TEST(ScriptFormat, MistakesNameTheSpecifier) {
     EXPECT_EQ(message("%*d", {INT_MIN, 1}), "Format '%*' invalid or incompatible with argument");
 }
 
+TEST(ScriptFormat, EveryShortFormatEitherFormatsOrRaisesAConversionError) {
+    const std::string alphabet = "%-*.:09dsfxmpq";
+    const std::vector<Variant> args = {3, "ab", 2.5, -7, Variant(), 0};
+    std::vector<std::string> formats = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string& f : formats)
+            for (char c : alphabet)
+                longer.push_back(f + c);
+        formats = std::move(longer);
+        for (const std::string& format : formats) {
+            try {
+                F(format, args);
+            } catch (const EConvertError&) {
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << "'" << format << "' raised " << e.what();
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace kalmora
