@@ -17,16 +17,6 @@ std::vector<TApplicationEvents*>& Listeners() {
     return listeners;
 }
 
-bool IsAbort(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EAbort&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void QtMessageToDebugLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
     std::uint16_t flags = 4;
     if (type == QtWarningMsg || type == QtCriticalMsg)

@@ -175,24 +175,6 @@ std::string TZipTestBuilder::Build(const TTestArchiveOptions& options) const {
     return options.prefix + archive;
 }
 
-TTempFolder::TTempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zip-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-}
-
-TTempFolder::~TTempFolder() {
-    std::error_code ec;
-    // Read-only folders from archives would stop the removal of their content.
-    for (auto it = std::filesystem::recursive_directory_iterator(FPath, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            ::chmod(it->path().c_str(), 0700);
-    std::filesystem::remove_all(FPath, ec);
-}
-
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)

@@ -30,7 +30,7 @@ protected:
     std::vector<std::string> OutTree() const { return ListTree(Out()); }
     std::string OutFile(const std::string& name) const { return ReadFileBytes(Out() + "/" + name); }
 
-    TTempFolder FTemp;
+    TTestFolder FTemp;
 };
 
 } // namespace kalmora::test

@@ -1,11 +1,13 @@
 #include "fs/TreeOps.h"
 
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/TestFolder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
@@ -27,7 +29,7 @@ std::string LinkText(const std::string& path) {
 } // namespace
 
 TEST(RemoveTree, RemovesLinksWithoutFollowingThemAndOpensUpReadOnlyFolders) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string outside = dir / "outside";
     MakeDir(outside);
     WriteFile(outside + "/keep.txt", "keep");
@@ -57,7 +59,7 @@ TEST(RemoveTree, RemovesLinksWithoutFollowingThemAndOpensUpReadOnlyFolders) {
 }
 
 TEST(RemoveTree, RefusesWhatIsNoRealFolder) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "real");
     WriteFile(dir / "real/file", "x");
     Link(dir / "real", dir / "link");
@@ -70,7 +72,7 @@ TEST(RemoveTree, RefusesWhatIsNoRealFolder) {
 }
 
 TEST(CopyTree, MergesOverwritesAndKeepsModesAndLinks) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string source = dir / "src", target = dir / "dst";
     MakeDir(source);
     MakeDir(source + "/bin", 0750);
@@ -101,7 +103,7 @@ TEST(CopyTree, MergesOverwritesAndKeepsModesAndLinks) {
 }
 
 TEST(CopyTree, ReplacesFilesAtomicallySoOpenReadersKeepTheOldContent) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     MakeDir(dir / "dst");
     WriteFile(dir / "src/prog", "new program");
@@ -118,7 +120,7 @@ TEST(CopyTree, ReplacesFilesAtomicallySoOpenReadersKeepTheOldContent) {
 }
 
 TEST(CopyTree, CreatesAMissingTarget) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src", 0700);
     WriteFile(dir / "src/f", "f");
     ASSERT_TRUE(fs::CopyTree(dir / "src", dir / "a/b/dst"));
@@ -127,7 +129,7 @@ TEST(CopyTree, CreatesAMissingTarget) {
 }
 
 TEST(CopyTree, NeverWritesThroughALinkWhereAFolderGoes) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "outside");
     MakeDir(dir / "src");
     MakeDir(dir / "src/etc");
@@ -143,7 +145,7 @@ TEST(CopyTree, NeverWritesThroughALinkWhereAFolderGoes) {
 }
 
 TEST(CopyTree, ReportsTheFileThatCannotBeReplaced) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     WriteFile(dir / "src/name", "file");
     MakeDir(dir / "dst");
@@ -159,7 +161,7 @@ TEST(CopyTree, ReportsTheFileThatCannotBeReplaced) {
 }
 
 TEST(CopyTree, RemovesTemporariesOfKilledCopiesFromTheFoldersItWritesTo) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     MakeDir(dir / "src/bin");
     WriteFile(dir / "src/bin/tool", "new");
