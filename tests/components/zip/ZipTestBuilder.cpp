@@ -29,11 +29,11 @@ void Put64(std::string& out, uint64_t v) {
 
 } // namespace
 
-std::string RawDeflate(const std::string& data) {
+std::string RawDeflate(const std::string& data, int level, int strategy) {
     z_stream s{};
-    if (deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&s, level, Z_DEFLATED, -MAX_WBITS, 8, strategy) != Z_OK)
         throw std::runtime_error("deflateInit2");
-    std::string out(deflateBound(&s, data.size()) + 16, '\0');
+    std::string out(deflateBound(&s, data.size()) + 64, '\0');
     s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     s.avail_in = static_cast<uInt>(data.size());
     s.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -42,6 +42,15 @@ std::string RawDeflate(const std::string& data) {
     out.resize(s.total_out);
     deflateEnd(&s);
     return out;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string s(size, '\0');
+    for (auto& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
 }
 
 uint32_t Crc32(const std::string& data) {

@@ -58,7 +58,10 @@ private:
     std::vector<TTestEntry> FEntries;
 };
 
-std::string RawDeflate(const std::string& data);
+// Raw Deflate by zlib; strategy 0 is zlib's default strategy.
+std::string RawDeflate(const std::string& data, int level = 6, int strategy = 0);
+// A deterministic, poorly compressible byte string.
+std::string Noise(size_t size, uint32_t seed);
 uint32_t Crc32(const std::string& data);
 // Info-ZIP Unicode Path field (0x7075) for storedName holding utf8Name.
 std::string UnicodePathExtra(const std::string& storedName, const std::string& utf8Name);
