@@ -62,6 +62,13 @@ inline void WriteFile(const std::string& path, const std::string& content, mode_
     ::chmod(path.c_str(), mode);
 }
 
+// Makes one folder with exactly `mode` (no umask); raises when it cannot.
+inline void MakeDir(const std::string& path, mode_t mode = 0755) {
+    if (::mkdir(path.c_str(), mode) != 0)
+        throw std::runtime_error("cannot make the folder " + path);
+    ::chmod(path.c_str(), mode);
+}
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

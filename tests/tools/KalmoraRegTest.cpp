@@ -2,6 +2,7 @@
 
 #include "registry/RegFileFormat.h"
 #include "support/HiveEnvironment.h"
+#include "support/ParsedHive.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -74,15 +75,6 @@ protected:
     const std::string& MachineFile = Hives.MachineFile;
     const std::string& UserFile = Hives.UserFile;
 };
-
-TRegNode ParsedHive(const std::string& text, HiveId hive) {
-    TRegFileContent content;
-    std::string error;
-    EXPECT_TRUE(ParseRegFile(text, content, error)) << error;
-    TRegNode root;
-    ApplySections(content, hive, root);
-    return root;
-}
 
 } // namespace
 

@@ -14,11 +14,6 @@ using namespace kalmora::test;
 
 namespace {
 
-void MakeDir(const std::string& path, mode_t mode = 0755) {
-    ASSERT_EQ(::mkdir(path.c_str(), mode), 0) << path;
-    ::chmod(path.c_str(), mode);
-}
-
 struct TTextCase {
     std::string Input, Expected;
 };

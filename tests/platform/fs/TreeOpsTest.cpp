@@ -11,11 +11,6 @@ using namespace kalmora::test;
 
 namespace {
 
-void MakeDir(const std::string& path, mode_t mode = 0755) {
-    ASSERT_EQ(::mkdir(path.c_str(), mode), 0) << path;
-    ::chmod(path.c_str(), mode);
-}
-
 void Link(const std::string& text, const std::string& path) {
     ASSERT_EQ(::symlink(text.c_str(), path.c_str()), 0);
 }
