@@ -18,11 +18,12 @@ std::vector<TApplicationEvents*>& Listeners() {
 }
 
 void QtMessageToDebugLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    std::uint16_t flags = 4;
+    // Qt's own notes travel in the quiet category of the start and stop messages, off by default.
+    std::uint16_t flags = DebugFlags::Lifecycle;
     if (type == QtWarningMsg || type == QtCriticalMsg)
-        flags = 2;
+        flags = DebugFlags::Warning;
     else if (type == QtFatalMsg)
-        flags = 1;
+        flags = DebugFlags::Error;
     DebugLog(message.toStdString(), "Qt", flags);
 }
 
