@@ -126,4 +126,9 @@ std::string InputBox(const std::string& caption, const std::string& prompt, cons
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+void ScriptBeep() {
+    if (!ScriptDialogsPrint())
+        QApplication::beep();
+}
+
 } // namespace kalmora

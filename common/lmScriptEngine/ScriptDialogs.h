@@ -49,6 +49,9 @@ void ScriptShowMessage(const std::string& message);
 // The text entered, or `fallback` when cancelled; printed, `fallback`.
 std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& fallback);
 
+// The desktop's default sound; nothing without a screen.
+void ScriptBeep();
+
 // The modal result a button stands for.
 std::int32_t ModalResultOf(TMsgDlgBtn button);
 

@@ -1,28 +1,12 @@
 #include "ScriptText.h"
 
 #include "runtime/Exceptions.h"
-#include "runtime/FormatSettings.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 namespace kalmora {
 namespace {
-
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -122,36 +106,6 @@ std::int32_t ScriptPos(std::string_view sub, std::string_view s) {
     return 0;
 }
 
-bool TryStrToInt(std::string_view s, std::int32_t& value) {
-    s = TrimView(s);
-    bool negative = false;
-    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
-        negative = s.front() == '-';
-        s.remove_prefix(1);
-    }
-    int base = 10;
-    if (!s.empty() && s.front() == '$') {
-        base = 16;
-        s.remove_prefix(1);
-    } else if (s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty())
-        return false;
-    std::uint64_t magnitude = 0;
-    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
-    if (error != std::errc() || end != s.data() + s.size())
-        return false;
-    // Hexadecimal spellings may name the bit pattern of a negative number, as with $FFFFFFFF.
-    std::uint64_t limit = base == 16 && !negative ? 0xFFFFFFFFull : negative ? 0x80000000ull : 0x7FFFFFFFull;
-    if (magnitude > limit)
-        return false;
-    auto bits = static_cast<std::uint32_t>(negative ? (~magnitude + 1) : magnitude);
-    value = static_cast<std::int32_t>(bits);
-    return true;
-}
-
 std::int32_t StrToInt(std::string_view s) {
     std::int32_t value = 0;
     if (!TryStrToInt(s, value))
@@ -162,69 +116,6 @@ std::int32_t StrToInt(std::string_view s) {
 std::int32_t StrToIntDef(std::string_view s, std::int32_t fallback) {
     std::int32_t value = 0;
     return TryStrToInt(s, value) ? value : fallback;
-}
-
-std::string FloatToStr(double value) {
-    if (std::isnan(value))
-        return "NAN";
-    if (std::isinf(value))
-        return value > 0 ? "INF" : "-INF";
-    if (value == 0)
-        return "0";
-    // Fifteen significant digits, then the general format's choice between plain and scientific notation.
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", value);
-    std::string text = buffer;
-    bool negative = text.front() == '-';
-    std::size_t e = text.find('e');
-    int exponent = std::atoi(text.c_str() + e + 1);
-    std::string digits;
-    for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
-        if (text[i] != '.')
-            digits += text[i];
-    }
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    const std::string& sep = FormatSettings().DecimalSeparator;
-    std::string out = negative ? "-" : "";
-    int pointAt = exponent + 1; // digits before the decimal point
-    if (pointAt > 15 || pointAt < -3) {
-        out += digits.substr(0, 1);
-        if (digits.size() > 1)
-            out += sep + digits.substr(1);
-        out += "E" + std::to_string(exponent);
-        return out;
-    }
-    if (pointAt <= 0) {
-        out += "0" + sep + std::string(static_cast<std::size_t>(-pointAt), '0') + digits;
-        return out;
-    }
-    auto whole = static_cast<std::size_t>(pointAt);
-    if (digits.size() <= whole)
-        return out + digits + std::string(whole - digits.size(), '0');
-    return out + digits.substr(0, whole) + sep + digits.substr(whole);
-}
-
-bool TryStrToFloat(std::string_view s, double& value) {
-    s = TrimView(s);
-    const std::string& sep = FormatSettings().DecimalSeparator;
-    std::string text;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s.compare(i, sep.size(), sep) == 0 && !sep.empty()) {
-            text += '.';
-            i += sep.size() - 1;
-        } else if (s[i] == '.' || s[i] == ',' || s[i] == ' ') {
-            return false; // only the locale's separator counts as a decimal point
-        } else {
-            text += s[i];
-        }
-    }
-    if (text.empty() || text.front() == '+')
-        text.erase(0, text.empty() ? 0 : 1);
-    if (text.empty())
-        return false;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
 double StrToFloat(std::string_view s) {

@@ -1,7 +1,10 @@
 #pragma once
 
 // The text and number functions of the script vocabulary, on plain values. Positions count from 1; texts are
-// byte strings. Conversions that fail raise EConvertError.
+// byte strings. Conversions that fail raise EConvertError. FloatToStr, TryStrToInt and TryStrToFloat are the
+// interpreter's own (interpreter/Variant.h), so that a script sees one number format everywhere.
+
+#include "interpreter/Variant.h"
 
 #include <cstdint>
 #include <string>
@@ -23,11 +26,7 @@ std::int32_t ScriptPos(std::string_view sub, std::string_view s);
 
 std::int32_t StrToInt(std::string_view s);
 std::int32_t StrToIntDef(std::string_view s, std::int32_t fallback);
-bool TryStrToInt(std::string_view s, std::int32_t& value);
-// General format, up to 15 significant digits, the locale's decimal separator.
-std::string FloatToStr(double value);
 double StrToFloat(std::string_view s);
-bool TryStrToFloat(std::string_view s, double& value);
 
 // Halves to the even neighbour; the low 32 bits of the result. NaN and infinities raise EInvalidOp.
 std::int32_t RoundToInt32(double value);

@@ -77,9 +77,8 @@ public:
         if (FStalled)
             throw EHttpError("No data received for " + std::to_string(FLimits.stall.count()) + " ms");
         if (result != CURLE_OK) {
-            std::string text = curl_easy_strerror(result);
-            if (errorText && *errorText)
-                text += std::string(": ") + errorText;
+            // curl's error buffer is the specific message and mostly ends with the generic one already.
+            const std::string text = errorText && *errorText ? errorText : curl_easy_strerror(result);
             throw EHttpError("HTTP transfer failed: " + text);
         }
         if (!IsSuccess(code))

@@ -46,10 +46,13 @@ using TJvInterpreterGetValue =
 
 // Bounds that keep hostile scripts from hanging or crashing the host. 0 means unlimited for Steps.
 struct TScriptLimits {
-    std::uint64_t MaxSteps = 0; // statements and loop iterations executed in one run
+    // Statements and loop iterations executed in one run: a billion is some seconds of work, so an endless
+    // loop ends with an error instead of holding the host forever.
+    std::uint64_t MaxSteps = 1000000000;
     int MaxCallDepth = 2000;    // nested calls of script routines
     int MaxNestingDepth = 200;  // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
+    std::size_t MaxStringBytes = 256u << 20; // longest text a script operator builds; 0 means unlimited
 };
 
 class TScriptCode;
@@ -82,7 +85,7 @@ private:
     void* FOwner;
     std::string FSource;
     TJvInterpreterAdapter FAdapter;
-    std::unique_ptr<TScriptCode> FCode;
+    std::shared_ptr<TScriptCode> FCode; // shared with the runs that use it
     std::uint64_t FCompiledGlobalVersion = 0;
     std::uint64_t FCompiledOwnVersion = 0;
 };

@@ -68,6 +68,14 @@ public:
     std::vector<Variant>& Items() noexcept { return *FArray; }
     TScriptObject* ObjectValue() const noexcept { return FObject; }
 
+    // Replaces the value by an integer; no temporary for the loops that count.
+    void AssignInteger(int value) noexcept {
+        if (FType >= TVarType::String)
+            Clear();
+        FType = TVarType::Integer;
+        FInt = value;
+    }
+
     // Element count of an array (its one dimension counts from 0); EConvertError for other kinds.
     int ArrayLength() const;
 

@@ -38,6 +38,16 @@ TFormatSettings ReadFormatSettings(const char* localeName) {
         s.ShortDateFormat = date;
     if (auto time = Info(T_FMT, loc.get()); !time.empty())
         s.LongTimeFormat = time;
+    s.TimeAMString = Info(AM_STR, loc.get());
+    s.TimePMString = Info(PM_STR, loc.get());
+    // CRNCYSTR starts with "-" when the symbol precedes the amount, "+" when it follows.
+    if (auto currency = Info(CRNCYSTR, loc.get()); !currency.empty() && currency.front() != '.') {
+        s.CurrencyBefore = currency.front() != '+';
+        s.CurrencyString = currency.substr(1);
+    }
+    s.CurrencySpaced = *nl_langinfo_l(P_SEP_BY_SPACE, loc.get()) == 1;
+    if (int digits = *nl_langinfo_l(FRAC_DIGITS, loc.get()); digits >= 0 && digits <= 18)
+        s.CurrencyDecimals = digits;
     for (int i = 0; i < 7; ++i) {
         s.ShortDayNames[i] = Info(ABDAY_1 + i, loc.get());
         s.LongDayNames[i] = Info(DAY_1 + i, loc.get());

@@ -18,6 +18,12 @@ struct TFormatSettings {
     std::array<std::string, 7> LongDayNames;
     std::array<std::string, 12> ShortMonthNames;
     std::array<std::string, 12> LongMonthNames;
+    std::string TimeAMString = "AM";
+    std::string TimePMString = "PM";
+    std::string CurrencyString;  // the local currency symbol
+    bool CurrencyBefore = true;  // the symbol precedes the amount
+    bool CurrencySpaced = false; // a blank between symbol and amount
+    int CurrencyDecimals = 2;
 };
 
 // The process-wide settings. Before LoadUserFormatSettings runs they hold the "C" locale's values.

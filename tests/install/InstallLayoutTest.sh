@@ -32,6 +32,7 @@ programs=(kalmora-updater kalmora-reg kalmora-unzip)
 [ -x "$build/bin/kalmora-script" ] && programs+=(kalmora-script)
 for p in "${programs[@]}"; do
   check "$p is installed" test -x "$prefix/bin/$p"
+  check "$p --help answers from the installed place" bash -c '"$1" --help | grep -qi usage' _ "$prefix/bin/$p"
   page="$prefix/share/man/man1/$p.1"
   check "$p.1 is installed" test -f "$page"
   # groff's warnings name every macro or escape it cannot read; a clean page renders silently.

@@ -1,0 +1,119 @@
+// Script interpreter benchmark: three programs run by kalmora-script and the same three written in Python
+// run by python3, whole process against whole process, side by side in one run. Prints the best wall and
+// CPU (user + system) time of each, the CPU ratio ours / CPython and whether it meets the target of 1.0.
+// Both must print the same result, or the case counts as failed.
+// Usage: script-bench [RUNS] (default 5).
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct TRunResult {
+    double wall;
+    double cpu;
+    int status;
+    std::string output;
+};
+
+// Runs argv with stdout into a temporary file; wall time, the child's CPU time and what it printed.
+TRunResult RunTimed(const std::vector<std::string>& argv) {
+    char outName[] = "/tmp/script-bench-XXXXXX";
+    int outFd = mkstemp(outName);
+    if (outFd < 0)
+        return {0, 0, -1, {}};
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outFd, 1);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    close(outFd);
+    std::ifstream in(outName);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::remove(outName);
+    return {wall, cpu, WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+}
+
+struct TCase {
+    const char* label;
+    const char* name; // programs/NAME.pas and programs/NAME.py
+};
+
+const TCase Cases[] = {
+    {"recursive fib(30)", "fib"},
+    {"10M-iteration loop, mod and if", "loop"},
+    {"100 000-line text by concatenation", "concat"},
+};
+
+constexpr double TargetRatio = 1.0;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--help") {
+        std::printf("usage: script-bench [RUNS]\n");
+        return 0;
+    }
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const std::string ours = KALMORA_SCRIPT;
+    const std::string programs = KALMORA_SCRIPT_PROGRAMS;
+    std::printf("interpreter: %s\nbest of %d runs; ratio = our CPU time / CPython's CPU time\n\n",
+                ours.c_str(), runs);
+    std::printf("%-36s %10s %10s %10s %10s %7s %7s\n", "case", "ours wall", "py wall", "ours cpu", "py cpu",
+                "ratio", "target");
+    bool allMet = true;
+    for (const TCase& c : Cases) {
+        TRunResult bestOurs{1e9, 1e9, 0, {}}, bestPython{1e9, 1e9, 0, {}};
+        bool failed = false;
+        std::string why;
+        for (int run = 0; run < runs && !failed; ++run) {
+            // Alternating the two keeps a passing load on the machine from favouring either.
+            TRunResult a = RunTimed({ours, programs + "/" + c.name + ".pas"});
+            TRunResult b = RunTimed({"python3", programs + "/" + c.name + ".py"});
+            if (a.status != 0 || b.status != 0) {
+                failed = true;
+                why = "exit status " + std::to_string(a.status) + " / " + std::to_string(b.status);
+            } else if (a.output != b.output) {
+                failed = true;
+                why = "outputs differ: '" + a.output + "' / '" + b.output + "'";
+            }
+            bestOurs.wall = std::min(bestOurs.wall, a.wall);
+            bestOurs.cpu = std::min(bestOurs.cpu, a.cpu);
+            bestPython.wall = std::min(bestPython.wall, b.wall);
+            bestPython.cpu = std::min(bestPython.cpu, b.cpu);
+        }
+        if (failed) {
+            std::printf("%-36s FAILED: %s\n", c.label, why.c_str());
+            allMet = false;
+            continue;
+        }
+        double ratio = bestOurs.cpu / std::max(bestPython.cpu, 1e-6);
+        bool met = ratio <= TargetRatio;
+        allMet = allMet && met;
+        std::printf("%-36s %9.3fs %9.3fs %9.3fs %9.3fs %6.2fx %6.1fx%s\n", c.label, bestOurs.wall,
+                    bestPython.wall, bestOurs.cpu, bestPython.cpu, ratio, TargetRatio, met ? "" : "  MISSED");
+    }
+    return allMet ? 0 : 1;
+}

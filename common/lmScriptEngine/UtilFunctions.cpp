@@ -1,0 +1,119 @@
+#include "CommonFunctions.h"
+#include "ManagedWrapper.h"
+#include "ScriptText.h"
+#include "UtilBox/FileHelpers.h"
+#include "UtilBox/TextHelpers.h"
+#include "runtime/Exceptions.h"
+
+namespace kalmora {
+namespace {
+
+// The host object behind a script's object value: none for nil; EInvalidCast for a script object of a kind
+// the wrappers cannot be.
+TObject* HostObject(TScriptObject* object) {
+    if (!object)
+        return nullptr;
+    auto* host = dynamic_cast<TObject*>(object);
+    if (!host)
+        throw EInvalidCast("Invalid class typecast");
+    return host;
+}
+
+// Unwrapping nil yields nil; calling on it would dereference nothing, so it is refused by name.
+template <class I> TIntfRef<I> Required(TIntfRef<I> intf, std::string_view what) {
+    if (!intf)
+        throw EInvalidPointer(std::string(what) + " is nil");
+    return intf;
+}
+
+TIntfRef<IXmlDocument> DocumentOf(TJvInterpreterArgs& args, std::string_view member) {
+    return Required(AsXmlDocument(HostObject(args.Obj())),
+                    "IXmlDoc." + std::string(member) + ": the document");
+}
+
+TIntfRef<IXmlNode> NodeOf(TJvInterpreterArgs& args, std::string_view member) {
+    return Required(AsXmlNode(HostObject(args.Obj())), "IXmlNode." + std::string(member) + ": the node");
+}
+
+// The wrapper joins the current run's instance list, which frees it when the run ends; the script's value
+// only refers to it. Outside a run its constructor fails and nothing is kept.
+Variant WrapNode(TIntfRef<IXmlNode> node) {
+    return Variant::FromObject(new TIXmlNodeWrapper(std::move(node)));
+}
+
+void RegisterUtilBox(TJvInterpreterAdapter& registry) {
+    const std::string unit = "UtilBox";
+    registry.DefineFunction(
+        unit, "Quoted", [](Variant& r, TJvInterpreterArgs& a) { r = QuotedStr(a[0].AsString(), "\""); }, 1,
+        {}, ResultNotDeclared);
+    registry.DefineFunction(
+        unit, "FloatToStrExt",
+        [](Variant& r, TJvInterpreterArgs& a) {
+            r = FormatFixed(a[0].AsDouble(), a[1].AsInteger(), a[2].AsString());
+        },
+        3, {}, ResultNotDeclared);
+    registry.DefineFunction(
+        unit, "GenerateUuid", [](Variant& r, TJvInterpreterArgs&) { r = NewGuidText(true); }, 0, {},
+        ResultNotDeclared);
+    registry.DefineFunction(
+        unit, "FileToStr", [](Variant& r, TJvInterpreterArgs& a) { r = FileToStr(a[0].AsString()); }, 1, {},
+        ResultNotDeclared);
+}
+
+void RegisterXmlUtils(TJvInterpreterAdapter& registry) {
+    const std::string unit = "XmlUtils";
+    registry.DefineFunction(
+        unit, "GenerateNewXmlDoc",
+        [](Variant& r, TJvInterpreterArgs&) {
+            r = Variant::FromObject(new TIXmlDocumentWrapper(NewXmlDocument()));
+        },
+        0, {}, ResultNotDeclared);
+    registry.DefineFunction(
+        unit, "AddChildValue",
+        [](Variant& r, TJvInterpreterArgs& a) {
+            auto node = Required(AsXmlNode(HostObject(a[0].AsObject())), "AddChildValue: the node");
+            const std::string name = a[1].AsString();
+            const std::string value = a[2].AsString();
+            auto child = node->AddChild(name);
+            child->SetText(value);
+            r = WrapNode(std::move(child));
+        },
+        3, {}, ResultNotDeclared);
+
+    const auto document = TScriptClass::Of<TIXmlDocumentWrapper>();
+    registry.DefineClass(unit, document, "IXmlDoc");
+    registry.DefineMember(
+        document, "AddChild",
+        [](Variant& r, TJvInterpreterArgs& a) {
+            r = WrapNode(DocumentOf(a, "AddChild")->AddChild(a[0].AsString()));
+        },
+        1, {}, ResultNotDeclared);
+    registry.DefineMember(
+        document, "SaveToFile",
+        [](Variant&, TJvInterpreterArgs& a) { DocumentOf(a, "SaveToFile")->SaveToFile(a[0].AsString()); }, 1,
+        {}, ResultNotDeclared);
+
+    const auto node = TScriptClass::Of<TIXmlNodeWrapper>();
+    registry.DefineClass(unit, node, "IXmlNode");
+    registry.DefineMember(
+        node, "AddChild",
+        [](Variant& r, TJvInterpreterArgs& a) {
+            r = WrapNode(NodeOf(a, "AddChild")->AddChild(a[0].AsString()));
+        },
+        1, {}, ResultNotDeclared);
+    registry.DefineMember(
+        node, "SetAttribute",
+        [](Variant&, TJvInterpreterArgs& a) {
+            NodeOf(a, "SetAttribute")->SetAttribute(a[0].AsString(), a[1].AsString());
+        },
+        2, {}, ResultNotDeclared);
+}
+
+} // namespace
+
+void RegisterUtilFunctions(TJvInterpreterAdapter& registry) {
+    RegisterUtilBox(registry);
+    RegisterXmlUtils(registry);
+}
+
+} // namespace kalmora

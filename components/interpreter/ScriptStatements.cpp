@@ -1,0 +1,323 @@
+#include "ScriptStatements.h"
+
+#include "ScriptLexer.h"
+#include "runtime/Exceptions.h"
+
+#include <array>
+
+namespace kalmora::script {
+namespace {
+
+inline void Coerce(TTypeKind type, Variant& value) {
+    switch (type) {
+    case TTypeKind::Variant:
+        return;
+    case TTypeKind::Integer:
+        if (value.Type() == TVarType::Integer)
+            return;
+        break;
+    case TTypeKind::String:
+        if (value.IsString())
+            return;
+        break;
+    default:
+        break;
+    }
+    ConvertTo(type, value);
+}
+
+inline TFlow Run(const TStmtPtr& stmt, TRunContext& ctx) {
+    return stmt ? stmt->Exec(ctx) : TFlow::Normal;
+}
+
+template <TAccess A> class TAssignStmt final : public TStmt {
+public:
+    TAssignStmt(int line, int column, int slot, TTypeKind type, TExprPtr value)
+        : TStmt(line, column), Slot(slot), Type(type), Value(std::move(value)) {}
+    TFlow Exec(TRunContext& ctx) const override {
+        ctx.Step(Line, Column);
+        Variant value = Value->Eval(ctx);
+        Coerce(Type, value);
+        SlotOf<A>(ctx, Slot) = std::move(value);
+        return TFlow::Normal;
+    }
+    int Slot;
+    TTypeKind Type;
+    TExprPtr Value;
+};
+
+constexpr std::size_t MaxAppendTerms = 8;
+
+template <TAccess A> class TAppendStmt final : public TStmt {
+public:
+    TAppendStmt(int line, int column, int slot, TTypeKind type, std::vector<TExprPtr> terms)
+        : TStmt(line, column), Slot(slot), Type(type), Terms(std::move(terms)) {}
+
+    TFlow Exec(TRunContext& ctx) const override {
+        ctx.Step(Line, Column);
+        std::array<Variant, MaxAppendTerms> values;
+        for (std::size_t i = 0; i < Terms.size(); ++i)
+            values[i] = Terms[i]->Eval(ctx);
+        Variant& target = SlotOf<A>(ctx, Slot);
+        if (target.IsString()) {
+            std::size_t total = target.StringValue().size();
+            for (std::size_t i = 0; i < Terms.size(); ++i) {
+                if (!values[i].IsString()) {
+                    if (values[i].IsArray() || values[i].IsObject())
+                        BinaryOp(TBinOp::Add, target, values[i]); // raises the operator's error
+                    values[i] = Variant(values[i].AsString());
+                }
+                total += values[i].StringValue().size();
+            }
+            ctx.CheckStringSize(total, Line, Column);
+            std::string& text = target.StringValue();
+            for (std::size_t i = 0; i < Terms.size(); ++i)
+                text += values[i].StringValue();
+            return TFlow::Normal;
+        }
+        Variant sum = target;
+        for (std::size_t i = 0; i < Terms.size(); ++i) {
+            sum = BinaryOp(TBinOp::Add, sum, values[i]);
+            if (sum.IsString())
+                ctx.CheckStringSize(sum.StringValue().size(), Line, Column);
+        }
+        Coerce(Type, sum);
+        SlotOf<A>(ctx, Slot) = std::move(sum);
+        return TFlow::Normal;
+    }
+    int Slot;
+    TTypeKind Type;
+    std::vector<TExprPtr> Terms;
+};
+
+template <TAccess A> class TForStmt final : public TStmt {
+public:
+    TForStmt(int line, int column, int slot, TExprPtr from, TExprPtr to, bool down, TStmtPtr body)
+        : TStmt(line, column), Slot(slot), From(std::move(from)), To(std::move(to)), Down(down),
+          Body(std::move(body)) {}
+
+    TFlow Exec(TRunContext& ctx) const override {
+        ctx.Step(Line, Column);
+        std::int64_t from = From->Eval(ctx).AsInteger();
+        std::int64_t to = To->Eval(ctx).AsInteger();
+        std::int64_t step = Down ? -1 : 1;
+        for (std::int64_t i = from; Down ? i >= to : i <= to; i += step) {
+            SlotOf<A>(ctx, Slot).AssignInteger(static_cast<int>(i));
+            ctx.Step(Line, Column);
+            if (!Body)
+                continue;
+            TFlow flow = Body->Exec(ctx);
+            if (flow == TFlow::Break)
+                break;
+            if (flow == TFlow::Exit)
+                return flow;
+        }
+        return TFlow::Normal;
+    }
+    int Slot;
+    TExprPtr From;
+    TExprPtr To;
+    bool Down;
+    TStmtPtr Body;
+};
+
+template <template <TAccess> class S, class... Args> TStmtPtr ByAccess(TAccess access, Args&&... args) {
+    switch (access) {
+    case TAccess::Local:
+        return std::make_unique<S<TAccess::Local>>(std::forward<Args>(args)...);
+    case TAccess::Global:
+        return std::make_unique<S<TAccess::Global>>(std::forward<Args>(args)...);
+    case TAccess::Ref:
+        break;
+    }
+    return std::make_unique<S<TAccess::Ref>>(std::forward<Args>(args)...);
+}
+
+bool HandlerMatches(const Exception& error, const std::string& lowerName) {
+    if (lowerName == "exception" || LowerAsciiEquals(error.ClassName(), lowerName))
+        return true;
+    if (lowerName == "ematherror")
+        return dynamic_cast<const EMathError*>(&error) != nullptr;
+    if (lowerName == "escripterror")
+        return dynamic_cast<const EScriptError*>(&error) != nullptr;
+    return false;
+}
+
+} // namespace
+
+TStmtPtr MakeAssignStmt(int line, int column, const TVarExprBase& target, TExprPtr value) {
+    return ByAccess<TAssignStmt>(target.Access, line, column, target.Slot, target.Type, std::move(value));
+}
+
+TStmtPtr MakeAppendStmt(int line, int column, const TVarExprBase& target, std::vector<TExprPtr> terms) {
+    if (terms.empty() || terms.size() > MaxAppendTerms)
+        return nullptr;
+    return ByAccess<TAppendStmt>(target.Access, line, column, target.Slot, target.Type, std::move(terms));
+}
+
+TStmtPtr MakeForStmt(int line, int column, const TVarExprBase& counter, TExprPtr from, TExprPtr to, bool down,
+                     TStmtPtr body) {
+    return ByAccess<TForStmt>(counter.Access, line, column, counter.Slot, std::move(from), std::move(to),
+                              down, std::move(body));
+}
+
+TFlow TBlockStmt::Exec(TRunContext& ctx) const {
+    for (const TStmtPtr& stmt : Body) {
+        TFlow flow = stmt->Exec(ctx);
+        if (flow != TFlow::Normal)
+            return flow;
+    }
+    return TFlow::Normal;
+}
+
+TFlow TExprStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    Expr->Eval(ctx);
+    return TFlow::Normal;
+}
+
+TFlow TElementAssignStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    Variant value = Value->Eval(ctx);
+    int index = Target->Index->Eval(ctx).AsInteger();
+    Variant* base = Target->Base->Address(ctx);
+    if (base && base->IsString()) {
+        std::string& text = base->StringValue();
+        if (index < 1 || static_cast<std::size_t>(index) > text.size())
+            Fail("Index " + std::to_string(index) + " out of range 1.." + std::to_string(text.size()));
+        std::string ch = value.AsString();
+        if (ch.size() != 1)
+            Fail("A single character is needed");
+        text[static_cast<std::size_t>(index - 1)] = ch[0];
+        return TFlow::Normal;
+    }
+    if (!base || !base->IsArray())
+        Fail("Only texts and arrays can be assigned by index");
+    if (index < 0 || index >= base->ArrayLength())
+        Fail("Index " + std::to_string(index) + " out of range 0.." +
+             std::to_string(base->ArrayLength() - 1));
+    base->Items()[static_cast<std::size_t>(index)] = std::move(value);
+    return TFlow::Normal;
+}
+
+TFlow TIfStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    return Cond->EvalBool(ctx) ? Run(Then, ctx) : Run(Else, ctx);
+}
+
+TFlow TWhileStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    while (Cond->EvalBool(ctx)) {
+        ctx.Step(Line, Column);
+        TFlow flow = Run(Body, ctx);
+        if (flow == TFlow::Break)
+            break;
+        if (flow == TFlow::Exit)
+            return flow;
+    }
+    return TFlow::Normal;
+}
+
+TFlow TRepeatStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    do {
+        ctx.Step(Line, Column);
+        TFlow flow = Run(Body, ctx);
+        if (flow == TFlow::Break)
+            break;
+        if (flow == TFlow::Exit)
+            return flow;
+    } while (!Cond->EvalBool(ctx));
+    return TFlow::Normal;
+}
+
+TFlow TCaseStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    Variant selector = Selector->Eval(ctx);
+    for (const TBranch& branch : Branches)
+        for (const TLabel& label : branch.Labels) {
+            bool hit = false;
+            if (!label.IsRange)
+                hit = ValuesEqual(selector, label.Low);
+            else if (selector.IsString() == label.Low.IsString() && !selector.IsArray() &&
+                     !selector.IsObject())
+                hit =
+                    CompareOp(TBinOp::Ge, selector, label.Low) && CompareOp(TBinOp::Le, selector, label.High);
+            if (hit)
+                return Run(branch.Body, ctx);
+        }
+    return Run(Else, ctx);
+}
+
+TFlow TTryExceptStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    try {
+        return Run(Body, ctx);
+    } catch (const EScriptLimit&) {
+        throw;
+    } catch (const Exception& error) {
+        // Handlers run inside the catch, so a bare raise in them re-raises this exception.
+        return Handle(ctx, error);
+    }
+}
+
+TFlow TTryExceptStmt::Handle(TRunContext& ctx, const std::exception& caught) const {
+    if (Handlers.empty())
+        return Run(HandlerBody, ctx);
+    const auto& error = static_cast<const Exception&>(caught);
+    for (const THandler& handler : Handlers) {
+        if (!HandlerMatches(error, handler.ClassName))
+            continue;
+        if (handler.Slot >= 0) {
+            Variant object = Variant::FromObject(
+                new TScriptExceptionObject(std::string(error.ClassName()), error.Message()));
+            (handler.Access == TAccess::Local ? ctx.Locals : ctx.Globals)[handler.Slot] = std::move(object);
+        }
+        return Run(handler.Body, ctx);
+    }
+    if (HasElse)
+        return Run(HandlerBody, ctx);
+    throw;
+}
+
+TFlow TTryFinallyStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    TFlow flow;
+    try {
+        flow = Run(Body, ctx);
+    } catch (...) {
+        Run(Finally, ctx);
+        throw;
+    }
+    TFlow after = Run(Finally, ctx);
+    return after != TFlow::Normal ? after : flow;
+}
+
+TFlow TRaiseStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    if (!ClassName.empty())
+        throw EScriptRaised(ClassName, Message ? Message->Eval(ctx).AsString() : std::string());
+    if (Object) {
+        Variant value = Object->Eval(ctx);
+        auto* error = value.IsObject() ? dynamic_cast<TScriptExceptionObject*>(value.ObjectValue()) : nullptr;
+        if (!error)
+            Fail("raise needs an exception object");
+        throw EScriptRaised(error->ClassName, error->Message);
+    }
+    std::exception_ptr current = std::current_exception();
+    if (!current)
+        Fail("raise without an exception outside an exception handler");
+    std::rethrow_exception(current);
+}
+
+TFlow TFlowStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    if (Result) {
+        Variant value = Result->Eval(ctx);
+        Coerce(ResultType, value);
+        ctx.Locals[ResultSlot] = std::move(value);
+    }
+    return Flow;
+}
+
+} // namespace kalmora::script

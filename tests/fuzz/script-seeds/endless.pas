@@ -1,0 +1,7 @@
+begin
+  while True do
+    try
+      Fail(1)
+    except
+    end
+end.

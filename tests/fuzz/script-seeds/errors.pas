@@ -1,0 +1,4 @@
+begin
+  ShowMessage(Missing(1, 2));
+  Print('unterminated)
+end.
