@@ -226,6 +226,15 @@ TEST_F(ScriptTool, HelpPrintsTheUsageAndTheManPageKnowsEveryOption) {
         EXPECT_NE(man.find(status), std::string::npos) << status;
 }
 
+TEST_F(ScriptTool, AParamValueThatLooksLikeAnOptionIsAValue) {
+    TToolRun run = RunScript("begin ShowMessage(x) end.", {"--param", "x=--help"});
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Out, "--help\n");
+    run = RunProgram(Tool, {"--param", "--help"});
+    EXPECT_EQ(run.Exit, 2);
+    EXPECT_EQ(run.Out, "");
+}
+
 TEST_F(ScriptTool, ADoubleDashEndsTheOptions) {
     WriteFile(Dir / "--sample-objects", "begin ShowMessage('file') end.");
     TToolRun run = RunProgram(Tool, {"--", Dir / "--sample-objects"});

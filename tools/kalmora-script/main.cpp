@@ -205,6 +205,10 @@ int main(int argc, char** argv) {
         std::string_view arg = argv[i];
         if (arg == "--")
             break;
+        if (arg == "--param") {
+            ++i; // its value is a parameter, whatever it looks like
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             std::fwrite(UsageText.data(), 1, UsageText.size(), stdout);
             return Exit(TExitStatus::Ok);
