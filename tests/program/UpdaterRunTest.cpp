@@ -188,6 +188,28 @@ TEST_F(UpdaterRun, SeedAndManifestInOneRunEndWithTheDate) {
     EXPECT_EQ(Recorded("partner"), "2026-12-05");
 }
 
+TEST_F(UpdaterRun, DebugFileOpensAndClosesTheRunWithTheUnitReportsBetween) {
+    const std::string folder = root + "/debug/";
+    fs::create_directories(folder);
+    setenv("KALMORA_DEBUG_LEVEL", "0x7E814004", 1);
+    const int status = Run({}, folder);
+    unsetenv("KALMORA_DEBUG_LEVEL");
+    EXPECT_EQ(status, 0) << Stderr;
+    const std::string text = ReadTree(folder)["kalmora-updater.Debug.log"];
+    const std::vector<std::string> lines = {
+        "Starting Debug-Log.", "Finalize kmBaseDb",    "Finalize kmWaren", "Finalize kmKartenzahlung",
+        "Finalize ComUnit2",   "Finalize lmDbObjects", "Finalize lmdbStd", "Stopping Debug-Log."};
+    const std::string head = text.substr(0, text.find(lines.front()));
+    EXPECT_EQ(head.find("Log: "), head.rfind("Log: ")) << "not the first entry:\n" << text;
+    std::size_t at = 0;
+    for (const auto& line : lines) {
+        const auto found = text.find("\r\n" + line + "\r\n", at);
+        ASSERT_NE(found, std::string::npos) << line << " missing or out of order in:\n" << text;
+        at = found + line.size();
+    }
+    EXPECT_EQ(text.substr(at + 2).find_first_not_of("\r\n"), std::string::npos) << "not last:\n" << text;
+}
+
 TEST_F(UpdaterRun, PackageNotFoundKeepsTheValue) {
     WriteTree(config + "dev", OldDev);
     Set("lastconfigupdate.dev", "2026-11-01");
