@@ -72,6 +72,12 @@ struct TFramingCase {
     std::size_t size;
 };
 
+std::string FramingCaseName(const ::testing::TestParamInfo<TFramingCase>& info) {
+    static const char* const framings[] = {"ContentLength", "Chunked", "Close"};
+    return framings[static_cast<int>(info.param.framing)] + ("_" + std::to_string(info.param.size)) +
+           "_bytes";
+}
+
 class lmWebFramingTest : public lmWebTest, public ::testing::WithParamInterface<TFramingCase> {};
 
 TEST_P(lmWebFramingTest, BodyArrivesCompleteAndUnchanged) {
@@ -104,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Framings, lmWebFramingTest,
                                            TFramingCase{TBodyFraming::Chunked, 0},
                                            TFramingCase{TBodyFraming::Chunked, 12345},
                                            TFramingCase{TBodyFraming::Close, 0},
-                                           TFramingCase{TBodyFraming::Close, 300000}));
+                                           TFramingCase{TBodyFraming::Close, 300000}),
+                         FramingCaseName);
 
 TEST_F(lmWebTest, EmptyBodyReplacesTheFileWithAnEmptyOne) {
     Server.Script("/empty", Response("HTTP/1.1 200 OK"));

@@ -15,9 +15,11 @@ namespace kalmora::test {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::AnyOf;
 using ::testing::ElementsAre;
 using ::testing::Field;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 using ::testing::UnorderedElementsAre;
 
 size_t OpenDescriptors() {
@@ -58,7 +60,8 @@ TEST_P(PasswordGivenTest, UnencryptedArchiveExtractsCompletely) {
     EXPECT_EQ(ReadFileBytes(Target() + "/dev/a/b/c.txt"), "c");
 }
 
-INSTANTIATE_TEST_SUITE_P(Passwords, PasswordGivenTest, ::testing::Values("", "geheim"));
+INSTANTIATE_TEST_SUITE_P(Passwords, PasswordGivenTest, ::testing::Values("", "geheim"),
+                         [](const auto& info) { return info.param.empty() ? "None" : "Given"; });
 
 TEST_F(ExtractZipFileTest, EncryptedArchiveWithTheRightPassword) {
     MakeEncrypted();
@@ -74,8 +77,10 @@ TEST_P(WrongPasswordTest, LeavesOnlyFoldersAndListsEveryEncryptedFile) {
     std::vector<TZipEntryFailure> failures;
     ASSERT_NO_THROW(failures = ExtractZipFile(Archive(), Target(), GetParam()));
     EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/empty/", "dev/sub/"));
-    auto invalidPassword =
-        Field(&TZipEntryFailure::Reason, "EAbZipInvalidPassword: Cannot extract file - invalid password");
+    // One wrong password in 256 passes the encryption header's check byte; that entry's data fails instead.
+    auto invalidPassword = Field(&TZipEntryFailure::Reason,
+                                 AnyOf("EAbZipInvalidPassword: Cannot extract file - invalid password",
+                                       StartsWith("EAbZipBadCRC: "), StartsWith("EAbZipDataError: ")));
     EXPECT_THAT(failures, UnorderedElementsAre(
                               AllOf(Field(&TZipEntryFailure::Entry, "dev/sub/geraet.xml"), invalidPassword),
                               AllOf(Field(&TZipEntryFailure::Entry, "dev/liste.txt"), invalidPassword)));
@@ -94,7 +99,8 @@ TEST_F(ExtractZipFileTest, EncryptedFileWithoutFolderEntriesStillGetsItsFolders)
     EXPECT_THAT(ListTree(Target()), ElementsAre("dev/", "dev/a/", "dev/a/b/"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Passwords, WrongPasswordTest, ::testing::Values("", "falsch"));
+INSTANTIATE_TEST_SUITE_P(Passwords, WrongPasswordTest, ::testing::Values("", "falsch"),
+                         [](const auto& info) { return info.param.empty() ? "None" : "Wrong"; });
 
 TEST_F(ExtractZipFileTest, ZeroByteArchiveBecomesAnEmptyArchive) {
     WriteFileBytes(Archive(), "");
