@@ -79,10 +79,10 @@ int main(int argc, char** argv) {
         return 0;
     const std::string ours = KALMORA_SCRIPT;
     const std::string programs = KALMORA_SCRIPT_PROGRAMS;
-    std::printf("interpreter: %s\nbest of %d runs; ratio = our CPU time / CPython's CPU time\n\n",
+    std::printf("interpreter: %s\nbest of %d runs; the target holds for the CPU ratio (ours / CPython)\n\n",
                 ours.c_str(), runs);
-    std::printf("%-36s %10s %10s %10s %10s %7s %7s\n", "case", "ours wall", "py wall", "ours cpu", "py cpu",
-                "ratio", "target");
+    std::printf("%-36s %10s %10s %10s %10s %7s %7s %7s\n", "case", "ours wall", "py wall", "ours cpu",
+                "py cpu", "wall x", "cpu x", "target");
     bool allMet = true;
     for (const TCase& c : Cases) {
         TRunResult bestOurs{1e9, 1e9, 0, {}}, bestPython{1e9, 1e9, 0, {}};
@@ -110,10 +110,12 @@ int main(int argc, char** argv) {
             continue;
         }
         double ratio = bestOurs.cpu / std::max(bestPython.cpu, 1e-6);
+        double wallRatio = bestOurs.wall / std::max(bestPython.wall, 1e-6);
         bool met = ratio <= TargetRatio;
         allMet = allMet && met;
-        std::printf("%-36s %9.3fs %9.3fs %9.3fs %9.3fs %6.2fx %6.1fx%s\n", c.label, bestOurs.wall,
-                    bestPython.wall, bestOurs.cpu, bestPython.cpu, ratio, TargetRatio, met ? "" : "  MISSED");
+        std::printf("%-36s %9.3fs %9.3fs %9.3fs %9.3fs %6.2fx %6.2fx %6.1fx%s\n", c.label, bestOurs.wall,
+                    bestPython.wall, bestOurs.cpu, bestPython.cpu, wallRatio, ratio, TargetRatio,
+                    met ? "" : "  MISSED");
     }
     return allMet ? 0 : 1;
 }

@@ -444,8 +444,13 @@ Variant TMemberExpr::Eval(TRunContext& ctx) const {
         Fail("Exception objects have no member '" + Name + "'");
     }
     const TAdapterEntry* entry = Pick(obj);
-    if (!entry)
+    if (!entry) {
+        // Host objects live by their owner or their count, never by a script's Free; Free is accepted and
+        // leaves them alone unless a registry gives the class a Free of its own.
+        if (Args.empty() && LowerAsciiEquals(Name, "free"))
+            return Variant();
         Fail("Object has no member '" + Name + "'");
+    }
     if (entry->ParamCount != static_cast<int>(Args.size()))
         Fail("Wrong number of arguments for '" + Name + "': expected " + std::to_string(entry->ParamCount) +
              ", got " + std::to_string(Args.size()));

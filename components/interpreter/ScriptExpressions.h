@@ -171,6 +171,16 @@ public:
     TExprPtr Delta; // none: 1
 };
 
+// Assigned(v): true unless v is nil (empty).
+class TAssignedExpr : public TExpr {
+public:
+    TAssignedExpr(int line, int column, TExprPtr value) : TExpr(line, column), Value(std::move(value)) {
+        Depth = Value->Depth + 1;
+    }
+    Variant Eval(TRunContext& ctx) const override { return Variant(!Value->Eval(ctx).IsEmpty()); }
+    TExprPtr Value;
+};
+
 // A name neither the script nor a registry declares: asked of OnGetValue when it is evaluated.
 class TDynamicExpr : public TExpr {
 public:

@@ -302,6 +302,11 @@ TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector
         return std::make_unique<TIncExpr>(name.Line, name.Column, name.Lower == "dec", std::move(args[0]),
                                           args.size() == 2 ? std::move(args[1]) : nullptr);
     }
+    if (name.Lower == "assigned") {
+        if (args.size() != 1)
+            WrongCount(name, 1, args.size());
+        return std::make_unique<TAssignedExpr>(name.Line, name.Column, std::move(args[0]));
+    }
     return std::make_unique<TDynamicExpr>(name.Line, name.Column, name.Text, std::move(args));
 }
 

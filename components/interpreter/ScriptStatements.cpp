@@ -282,7 +282,7 @@ TFlow TTryExceptStmt::Handle(TRunContext& ctx, const std::exception& caught) con
 
 TFlow TTryFinallyStmt::Exec(TRunContext& ctx) const {
     ctx.Step(Line, Column);
-    TFlow flow;
+    TFlow flow = TFlow::Normal;
     try {
         flow = Run(Body, ctx);
     } catch (...) {

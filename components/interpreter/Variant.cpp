@@ -3,10 +3,12 @@
 #include "runtime/Exceptions.h"
 #include "runtime/FormatSettings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <limits>
 
 namespace kalmora {
@@ -56,6 +58,45 @@ int DoubleToInteger(double value, TVarType from) {
     if (!(rounded >= std::numeric_limits<int>::min() && rounded <= std::numeric_limits<int>::max()))
         ConversionFailed(from, "Integer");
     return static_cast<int>(rounded);
+}
+
+// A date-time as Delphi writes one: the locale's short date, then its long time unless the time is exactly
+// midnight. The whole days count from 30 December 1899; the time is the fraction's absolute value, also for
+// dates before that day.
+std::string DateTimeText(double days) {
+    if (!(days > -693594.0 && days < 2958466.0)) // outside the years 1 to 9999
+        return FloatToStr(days);
+    double whole = std::trunc(days);
+    auto ms = static_cast<long long>(std::llround(std::fabs(days - whole) * 86400000.0));
+    ms = std::min(ms, 86399999LL);
+    // Days since 1 March 0000 (proleptic Gregorian), split into eras of 400 years.
+    long long z = static_cast<long long>(whole) - 25569 + 719468; // 25569: 30 Dec 1899 to 1 Jan 1970
+    long long era = (z >= 0 ? z : z - 146096) / 146097;
+    long long doe = z - era * 146097;
+    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    long long mp = (5 * doy + 2) / 153;
+    long long day = doy - (153 * mp + 2) / 5 + 1;
+    long long month = mp < 10 ? mp + 3 : mp - 9;
+    long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    std::tm parts{};
+    parts.tm_year = static_cast<int>(year - 1900);
+    parts.tm_mon = static_cast<int>(month - 1);
+    parts.tm_mday = static_cast<int>(day);
+    parts.tm_hour = static_cast<int>(ms / 3600000);
+    parts.tm_min = static_cast<int>(ms / 60000 % 60);
+    parts.tm_sec = static_cast<int>(ms / 1000 % 60);
+    parts.tm_wday = static_cast<int>(((z - 719468 + 4) % 7 + 7) % 7); // 1 Jan 1970 was a Thursday
+    const TFormatSettings& settings = FormatSettings();
+    auto format = [&](const std::string& pattern) {
+        char buffer[256];
+        std::size_t n = std::strftime(buffer, sizeof buffer, pattern.c_str(), &parts);
+        return std::string(buffer, n);
+    };
+    std::string text = format(settings.ShortDateFormat);
+    if (ms != 0)
+        text += " " + format(settings.LongTimeFormat);
+    return text;
 }
 
 } // namespace
@@ -280,8 +321,9 @@ std::string Variant::AsString() const {
     case TVarType::Integer:
         return std::to_string(FInt);
     case TVarType::Double:
-    case TVarType::Date:
         return FloatToStr(FDouble);
+    case TVarType::Date:
+        return DateTimeText(FDouble);
     case TVarType::Currency:
         return FloatToStr(static_cast<double>(FCurrency) / CurrencyScale);
     case TVarType::String:

@@ -92,9 +92,11 @@ TEST_F(HostTest, MembersAreFoundByClassAlsoOnDerivedClassesWithOrWithoutParenthe
     Rex.Sound = "woof";
     Program.Adapter().DefineConstant("Test", "Rex", Variant::FromObject(&Rex));
     Program.Adapter().DefineConstant("Test", "Generic", Variant::FromObject(&Generic));
-    EXPECT_EQ(Run("var a: Variant;\nbegin a := Rex; Print(a.Sound); Print(a.Sound()); Print(Rex.Speak(2)); "
-                  "Print(a.Fetch); Print(Generic.Sound); Print(a.type) end."),
-              "woof\nwoof\nwoof x2\nstick\n...\nanimal\n");
+    EXPECT_EQ(
+        Run("var a: Variant;\nbegin a := Rex; Print(a.Sound); Print(a.Sound()); Print(Rex.Speak(2)); "
+            "Print(a.Fetch); Print(Generic.Sound); Print(a.type); Print(Assigned(a)); a.Free; a := nil; "
+            "Print(Assigned(a)) end."),
+        "woof\nwoof\nwoof x2\nstick\n...\nanimal\nTrue\nFalse\n");
     EXPECT_EQ(registry.TypeNameOf(&Rex), "IDog");
 
     EScriptError error = RunFailing("begin\n  Print(Generic.Fetch)\nend.");

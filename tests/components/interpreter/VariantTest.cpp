@@ -54,6 +54,16 @@ TEST(VariantTest, CurrencyAndDateKeepTheirUnits) {
     EXPECT_THROW(Variant("2.5").AsDateTime(), EConvertError);
 }
 
+TEST(VariantTest, DatesReadAsTextInTheShortDateAndLongTimeFormat) {
+    // The "C" settings: %m/%d/%y and %H:%M:%S.
+    EXPECT_EQ(Variant::FromDateTime(0).AsString(), "12/30/99") << "midnight leaves the time out";
+    EXPECT_EQ(Variant::FromDateTime(45000.5).AsString(), "03/15/23 12:00:00");
+    EXPECT_EQ(Variant::FromDateTime(-1.25).AsString(), "12/29/99 06:00:00");
+    EXPECT_EQ(Variant::FromDateTime(60.0).AsString(), "02/28/00");
+    EXPECT_EQ(Variant::FromDateTime(61.0).AsString(), "03/01/00") << "1900 was no leap year";
+    EXPECT_EQ(Variant::FromDateTime(1e9).AsString(), "1000000000") << "beyond the year 9999";
+}
+
 TEST(VariantTest, CopiesOfTextsAndArraysAreIndependent) {
     Variant a(std::vector<Variant>{Variant("x"), Variant(std::vector<Variant>{Variant(1)})});
     Variant b = a;
