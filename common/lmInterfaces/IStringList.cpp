@@ -43,6 +43,14 @@ void TIStringList::AddStringList(const TIntfRef<IStringList>& other) {
         FList->AddStrings(other->GetStrings());
 }
 
+TArrayOfVar TIStringList::ToVariantArray() const {
+    TArrayOfVar items;
+    items.reserve(static_cast<std::size_t>(FList->GetCount()));
+    for (int i = 0; i < FList->GetCount(); ++i)
+        items.emplace_back(FList->Get(i));
+    return items;
+}
+
 std::string TIStringList::GetQuotedList() const {
     std::string result;
     for (int i = 0; i < FList->GetCount(); ++i)

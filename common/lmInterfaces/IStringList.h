@@ -4,11 +4,16 @@
 // seven operations of its own. After Dispose only the ICommon operations may be used.
 
 #include "ExtStringList.h"
+#include "interpreter/Variant.h"
 #include "lmInterfaces.h"
 
 #include <memory>
+#include <vector>
 
 namespace kalmora {
+
+// A dynamic array of variants.
+using TArrayOfVar = std::vector<Variant>;
 
 class IStringList : public virtual IInterface {
 public:
@@ -75,6 +80,8 @@ public:
     virtual void AppendToEach(const std::string& suffix) = 0;
     // Appends every entry of `other` (texts and objects).
     virtual void AddStringList(const TIntfRef<IStringList>& other) = 0;
+    // One text variant per entry, in order.
+    virtual TArrayOfVar ToVariantArray() const = 0;
     // 'a', 'b', 'c'; quotes inside an entry are not doubled; "" for an empty list.
     virtual std::string GetQuotedList() const = 0;
 };
@@ -146,6 +153,7 @@ public:
     TIntfRef<IStringList> GetValuesList() const override;
     void AppendToEach(const std::string& suffix) override;
     void AddStringList(const TIntfRef<IStringList>& other) override;
+    TArrayOfVar ToVariantArray() const override;
     std::string GetQuotedList() const override;
 
     void Dispose() override;

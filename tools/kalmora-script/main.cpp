@@ -193,6 +193,10 @@ int RunScript(const TOptions& options) {
         std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(ExceptionClassName(error).size()),
                      ExceptionClassName(error).data(), message.c_str());
         return Exit(TExitStatus::Failed);
+    } catch (...) {
+        std::cout.flush();
+        std::fputs("Exception: unknown error\n", stderr);
+        return Exit(TExitStatus::Failed);
     }
     std::cout.flush();
     return Exit(TExitStatus::Ok);

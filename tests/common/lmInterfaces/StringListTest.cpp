@@ -83,6 +83,17 @@ TEST(StringList, QuotedListEnclosesEntriesWithoutDoublingQuotes) {
     EXPECT_EQ(ListOf({"", "c"})->GetQuotedList(), "'', 'c'");
 }
 
+TEST(StringList, VariantArrayHoldsEveryEntryAsText) {
+    const TArrayOfVar items = ListOf({"a", "", "12"})->ToVariantArray();
+    ASSERT_EQ(items.size(), 3u);
+    for (const Variant& item : items)
+        EXPECT_EQ(item.Type(), TVarType::String);
+    EXPECT_EQ(items[0].AsString(), "a");
+    EXPECT_EQ(items[1].AsString(), "");
+    EXPECT_EQ(items[2].AsString(), "12") << "a number stays text";
+    EXPECT_TRUE(ListOf({})->ToVariantArray().empty());
+}
+
 TEST(StringList, AppendToEachKeepsTheObjects) {
     auto list = NewStringList();
     int objectA = 1;
