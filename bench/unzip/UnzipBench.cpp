@@ -5,6 +5,9 @@
 // Usage: unzip-bench [RUNS] (default 3). The archives are made in a temporary folder below $TMPDIR and
 // removed; TMPDIR=/dev/shm measures the extractors rather than the disk.
 
+#include "BenchArguments.h"
+#include "support/TestFolder.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -161,17 +164,12 @@ constexpr size_t OurTools = 2;
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--help") {
-        std::printf("usage: unzip-bench [RUNS]\n");
+    int runs = 0;
+    if (!kalmora::bench::ReadRunCount(argc, argv, "usage: unzip-bench [RUNS]", 3, runs))
         return 0;
-    }
-    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const std::string ours = KALMORA_UNZIP;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unzip-bench-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        return 1;
-    const std::string work = pattern;
+    const kalmora::test::TTestFolder folder;
+    const std::string& work = folder.Path();
     MakeArchives(work);
 
     long ourPeak = 0;
@@ -224,6 +222,5 @@ int main(int argc, char** argv) {
     std::printf(
         "ratio = ours / peer (the fastest other tool unless the target names one), best of %d runs; %s\n",
         runs, allMet ? "every target met" : "a target missed");
-    fs::remove_all(work);
     return allMet ? 0 : 1;
 }

@@ -30,4 +30,17 @@ TMwstInfo::TValues TMwstInfo::GetValues() {
             FQuery->FieldAsCurrency("Mwst")};
 }
 
+Variant TMwstInfo::ToScript(std::unique_ptr<TMwstInfo> info) noexcept {
+    if (!info)
+        return {};
+    info->FScriptOwned = true;
+    return Variant::FromObject(info.release());
+}
+
+void TMwstInfo::ScriptRelease() noexcept {
+    // A cursor the host still owns is only counted, never freed here.
+    if (--FScriptRefs == 0 && FScriptOwned)
+        delete this;
+}
+
 } // namespace kalmora

@@ -1,12 +1,15 @@
 #include "startup/UnitList.h"
 
+#include "interpreter/InterpreterAdapter.h"
+#include "kmScriptEngine/ProductFunctions.h"
 #include "lmDebug/lmDebug.h"
+#include "lmScriptEngine/CommonFunctions.h"
+#include "lmScriptEngine/ManagedWrapper.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestFolder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <unistd.h>
 
 using namespace kalmora;
 
@@ -37,23 +40,19 @@ TEST(UnitList, ShutdownErrorsDoNotStopTheOtherUnits) {
 }
 
 TEST(ProgramUnits, DebugLogIsFirstAndLastWithTheShutdownReportsBetween) {
-    auto dir = std::filesystem::temp_directory_path() / ("units-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    setenv("KALMORA_DEBUG_LEVEL", "$7E814004", 1);
+    // The debug file goes to the current directory.
+    const test::TTestFolder dir;
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
     {
+        test::TScopedEnvironment level("KALMORA_DEBUG_LEVEL", "$7E814004");
         TUnitSession session;
         EXPECT_EQ(GetDebugLevel(), 0x7E814004u);
     }
-    unsetenv("KALMORA_DEBUG_LEVEL");
     std::filesystem::current_path(cwd);
-    auto file = dir / "UnitListTest.Debug.log";
-    ASSERT_TRUE(std::filesystem::exists(file));
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    std::string text = s.str();
+    const std::string file = dir / "UnitListTest.Debug.log";
+    ASSERT_TRUE(test::Exists(file));
+    const std::string text = test::ReadFile(file);
     std::vector<std::string> expected = {
         "Starting Debug-Log.", "Finalize kmBaseDb",    "Finalize kmWaren", "Finalize kmKartenzahlung",
         "Finalize ComUnit2",   "Finalize lmDbObjects", "Finalize lmdbStd", "Stopping Debug-Log."};
@@ -63,5 +62,49 @@ TEST(ProgramUnits, DebugLogIsFirstAndLastWithTheShutdownReportsBetween) {
         ASSERT_NE(found, std::string::npos) << line << " missing or out of order in:\n" << text;
         at = found + line.size();
     }
-    std::filesystem::remove_all(dir);
+}
+
+// One registration as a script sees it.
+std::string Describe(const TAdapterEntry& entry) {
+    return std::to_string(static_cast<int>(entry.Kind)) + " " + entry.UnitName + "." + entry.Identifier +
+           "/" + std::to_string(entry.ParamCount);
+}
+
+std::vector<std::string> Describe(const TJvInterpreterAdapter& registry) {
+    std::vector<std::string> names;
+    for (const TAdapterEntry& entry : registry.Entries())
+        names.push_back(Describe(entry));
+    return names;
+}
+
+TEST(ProgramUnits, ScriptUnitsStartAfterTheInterpreterInTheirOrder) {
+    std::vector<std::string> names;
+    for (const TUnit& unit : ProgramUnits().Units())
+        names.push_back(unit.Name);
+    const std::vector<std::string> expected = {
+        "lmDebug",        "UtilBox",        "lmdbStd",         "lmDbObjects", "ComUnit2", "JvInterpreter",
+        "lmScriptEngine", "kmScriptEngine", "kmKartenzahlung", "kmWaren",     "kmBaseDb"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(ProgramUnits, ScriptVocabularyLivesFromStartUpToShutDown) {
+    // What each registration procedure adds on its own, in the order start-up must run them.
+    TJvInterpreterAdapter common, product;
+    RegisterCommonFunctions(common);
+    RegisterUtilFunctions(common);
+    RegisterProductFunctions(product);
+    std::vector<std::string> expected = Describe(common);
+    const std::vector<std::string> productNames = Describe(product);
+    expected.insert(expected.end(), productNames.begin(), productNames.end());
+
+    ASSERT_FALSE(GlobalRegistryExists());
+    {
+        TUnitSession session;
+        ASSERT_TRUE(GlobalRegistryExists());
+        EXPECT_EQ(Describe(GlobalRegistry()), expected);
+        // A run left unfinished when the program ends is cleaned up by the script unit's shut-down.
+        TManagedInterfaceWrapper::PushInstanceList();
+    }
+    EXPECT_FALSE(GlobalRegistryExists());
+    EXPECT_EQ(TManagedInterfaceWrapper::InstanceListDepth(), 0);
 }

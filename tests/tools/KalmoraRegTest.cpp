@@ -1,95 +1,32 @@
 // kalmora-reg run as a process, the way scripts and the demo use it.
 
 #include "registry/RegFileFormat.h"
-#include "support/ScratchFolder.h"
+#include "support/HiveEnvironment.h"
+#include "support/ParsedHive.h"
+#include "support/TestFolder.h"
+#include "support/ToolProcess.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace kalmora::registry;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    std::string Out, Err;
-};
+using TRun = TToolRun;
 
-std::string Drain(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    return text;
-}
-
-// Runs the tool with `args`, `input` on its stdin. Output is small, so reading one pipe after the other is
-// safe.
 TRun RunTool(const std::vector<std::string>& args, const std::string& input = {}) {
-    int in[2], out[2], err[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0)
-        return {};
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            ::close(fd);
-        std::vector<char*> argv{const_cast<char*>(KALMORA_REG_TOOL)};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(KALMORA_REG_TOOL, argv.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    (void)!::write(in[1], input.data(), input.size());
-    ::close(in[1]);
-    TRun run;
-    run.Out = Drain(out[0]);
-    run.Err = Drain(err[0]);
-    ::close(out[0]);
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunProgram(KALMORA_REG_TOOL, args, input);
 }
 
 class RegTool : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
-    std::string MachineFile = Dir / "lib/HKLM.reg";
-    std::string UserFile = Dir / "home/HKCU.reg";
-
-    void SetUp() override {
-        ::setenv("KALMORA_HKLM_FILE", MachineFile.c_str(), 1);
-        ::setenv("KALMORA_HKCU_FILE", UserFile.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("KALMORA_HKLM_FILE");
-        ::unsetenv("KALMORA_HKCU_FILE");
-    }
+    TTestFolder Dir;
+    THiveEnvironment Hives{Dir / "lib/HKLM.reg", Dir / "home/HKCU.reg"};
+    const std::string& MachineFile = Hives.MachineFile;
+    const std::string& UserFile = Hives.UserFile;
 };
-
-TRegNode ParsedHive(const std::string& text, HiveId hive) {
-    TRegFileContent content;
-    std::string error;
-    EXPECT_TRUE(ParseRegFile(text, content, error)) << error;
-    TRegNode root;
-    ApplySections(content, hive, root);
-    return root;
-}
 
 } // namespace
 

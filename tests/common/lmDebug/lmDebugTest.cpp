@@ -1,5 +1,7 @@
 #include "lmDebug/lmDebug.h"
 
+#include "support/TestFolder.h"
+
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +22,6 @@ struct Box {
 class DebugLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("lmdebug-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
         SetDebugFileName((dir / "prog.Debug.log").string());
         SetDebugOutputHook([this](const std::string& line) { output.push_back(line); });
         SetDebugBoxHook([this](bool e, const std::string& c, const std::string& t) {
@@ -34,17 +34,12 @@ protected:
         SetDebugInputHook({});
         SetDebugFileName({});
         SetDebugLevel(DefaultDebugLevel);
-        std::filesystem::remove_all(dir);
     }
-    std::string FileText() {
-        std::ifstream in(dir / "prog.Debug.log", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string FileText() { return test::ReadFile(dir / "prog.Debug.log"); }
     bool FileExists() { return std::filesystem::exists(dir / "prog.Debug.log"); }
 
-    std::filesystem::path dir;
+    const test::TTestFolder folder;
+    const std::filesystem::path dir = folder.Path();
     std::vector<std::string> output;
     std::vector<Box> boxes;
 };
@@ -53,11 +48,11 @@ protected:
 
 TEST_F(DebugLogTest, DefaultLevelSendsErrorsToTheDebuggerOnly) {
     EXPECT_EQ(SetDebugLevel(DefaultDebugLevel), 0x7E812101u);
-    DebugError("T", "", 1);
+    DebugError("T", "", DebugFlags::Error);
     ASSERT_EQ(output.size(), 1u);
     EXPECT_EQ(output[0], "#ERROR: : T");
-    DebugLog("started", "", 4);
-    DebugLog("warned", "", 2);
+    DebugLog("started", "", DebugFlags::Lifecycle);
+    DebugLog("warned", "", DebugFlags::Warning);
     DebugLog("plain");
     EXPECT_EQ(output.size(), 1u);
     EXPECT_TRUE(boxes.empty());
@@ -66,7 +61,7 @@ TEST_F(DebugLogTest, DefaultLevelSendsErrorsToTheDebuggerOnly) {
 
 TEST_F(DebugLogTest, LocationGetsABlankBeforeTheColon) {
     SetDebugLevel(DefaultDebugLevel);
-    DebugError("T", "Main", 1);
+    DebugError("T", "Main", DebugFlags::Error);
     ASSERT_EQ(output.size(), 1u);
     EXPECT_EQ(output[0], "#ERROR (in 'Main') : : T");
 }
@@ -81,11 +76,11 @@ TEST_F(DebugLogTest, LevelWithoutEnableCodeSwitchesEverythingOff) {
 
 TEST_F(DebugLogTest, FileGetsHeaderThenEntriesWithCrLf) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::File | 4);
-    DebugLog("first", "", 4);
+    DebugLog("first", "", DebugFlags::Lifecycle);
     std::string text = FileText();
     EXPECT_EQ(text.rfind("Debug file was closed. Rewrite debug file.\r\n\r\nLog: , ", 0), 0u) << text;
     EXPECT_TRUE(text.ends_with("\r\nfirst\r\n")) << text;
-    DebugLog("second", "Pre", 4);
+    DebugLog("second", "Pre", DebugFlags::Lifecycle);
     std::string after = FileText();
     ASSERT_TRUE(after.starts_with(text));
     std::string added = after.substr(text.size());
@@ -134,8 +129,8 @@ TEST_F(DebugLogTest, OpenFileIsNotInheritedByPrograms) {
 
 TEST_F(DebugLogTest, ErrorBoxBitShowsErrorsOnly) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::BoxErrors | 0x0102);
-    DebugLog("bad", "", 0x100);
-    DebugLog("meh", "", 2);
+    DebugLog("bad", "", DebugFlags::ErrorHigh);
+    DebugLog("meh", "", DebugFlags::Warning);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].isError);
     EXPECT_EQ(boxes[0].caption, "Fehler");
@@ -144,7 +139,7 @@ TEST_F(DebugLogTest, ErrorBoxBitShowsErrorsOnly) {
 
 TEST_F(DebugLogTest, BoxAllShowsWarningsAsWarnings) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::BoxAll | 2);
-    DebugLog("meh", "P", 2);
+    DebugLog("meh", "P", DebugFlags::Warning);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(boxes[0].isError);
     EXPECT_EQ(boxes[0].caption, "Warnung");
@@ -152,8 +147,8 @@ TEST_F(DebugLogTest, BoxAllShowsWarningsAsWarnings) {
 
 TEST_F(DebugLogTest, WarningBitSendsWarningsAndErrors) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::WarningsToDebugger | 0x0103);
-    DebugLog("w", "", 2);
-    DebugLog("e", "", 1);
+    DebugLog("w", "", DebugFlags::Warning);
+    DebugLog("e", "", DebugFlags::Error);
     DebugLog("other", "", 0);
     EXPECT_EQ(output, (std::vector<std::string>{"Log: : w", "Log: : e"}));
 }

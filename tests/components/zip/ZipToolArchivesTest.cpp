@@ -5,22 +5,13 @@
 
 #include <filesystem>
 #include <gmock/gmock.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace kalmora::test {
 namespace {
 
 using ::testing::IsEmpty;
-
-// A deterministic, poorly compressible byte string.
-std::string NoiseBytes(size_t size, uint32_t seed) {
-    std::string s(size, '\0');
-    for (auto& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
 
 std::string TextBytes(size_t size) {
     std::string s;
@@ -39,7 +30,7 @@ void MakeSourceTree(const std::string& root) {
     fs::create_directories(root + "/emptydir");
     WriteFileBytes(root + "/docs/readme.txt", TextBytes(1000));
     WriteFileBytes(root + "/docs/big.txt", TextBytes(700000));
-    WriteFileBytes(root + "/bin/data.bin", NoiseBytes(300000, 7));
+    WriteFileBytes(root + "/bin/data.bin", Noise(300000, 7));
     WriteFileBytes(root + "/empty.txt", "");
     WriteFileBytes(root + "/deep/a/b/c/leaf.txt", "leaf\n");
     WriteFileBytes(root + "/ro.txt", "read only\n");
@@ -124,9 +115,13 @@ TEST_P(ToolArchiveTest, PlainArchiveIgnoresAPasswordAndEncryptedOneNeedsTheRight
             return p.back() != '/' && std::filesystem::file_size(Out() + "/" + p) == 0;
         });
         EXPECT_EQ(tree, SourceFolders()) << "password '" << password << "'";
+        // The encryption header checks one byte, so about one wrong password in 256 passes it; the entry's
+        // data then fails to decode or its CRC differs, and the file is still never written.
+        const std::set<std::string> wrongPassword = {"EAbZipInvalidPassword", "EAbZipBadCRC",
+                                                     "EAbZipDataError"};
         for (const auto& f : failures) {
             if (f.name != "./" && f.name.back() != '/') {
-                EXPECT_EQ(f.className, "EAbZipInvalidPassword") << f.name;
+                EXPECT_TRUE(wrongPassword.contains(f.className)) << f.name << ": " << f.className;
             }
         }
     }
@@ -144,7 +139,8 @@ const TToolCase ToolCases[] = {
     {"SevenZipBzip2", "7zz", "7zz a -tzip -mm=BZip2 ARCHIVE ."},
     {"SevenZipLzma", "7zz", "7zz a -tzip -mm=LZMA ARCHIVE ."},
     {"SevenZipEncrypted", "7zz", "7zz a -tzip -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
-    {"SevenZipDeflate64Encrypted", "7zz", "7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
+    {"SevenZipDeflate64Encrypted", "7zz", "7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -pPASSWORD ARCHIVE .",
+     true},
     {"BsdtarDeflate", "bsdtar", "bsdtar --format zip -cf ARCHIVE ."},
     {"BsdtarStore", "bsdtar", "bsdtar --format zip --options zip:compression=store -cf ARCHIVE ."},
     {"BsdtarEncrypted", "bsdtar",
