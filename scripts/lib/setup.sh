@@ -2,7 +2,8 @@
 # builds into build/. Sourced with the repository root as the current directory.
 
 # The Debian packages, by what needs them. The program's build needs `build`; the test suite and the
-# benchmarks also `test`; scripts/fuzz needs `fuzz`.
+# benchmarks also `test`; scripts/demo needs `demo`, scripts/screenshot also `screenshot`; scripts/fuzz
+# needs `fuzz`.
 packages_build=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libxml2-dev
@@ -14,10 +15,12 @@ packages_test=(
   zip unzip 7zip libarchive-tools python3 curl locales
   # WavPack streams for the method-97 fixtures
   wavpack
-  # the installed manual pages and systemd units are checked with these
-  man-db groff-base systemd
+  # the installed manual pages, systemd units, desktop entry and polkit action are checked with these
+  man-db groff-base systemd desktop-file-utils libxml2-utils
 )
 packages_demo=(zip)
+# scripts/screenshot: a virtual display, a window lookup and a grab of it
+packages_screenshot=(xvfb x11-utils imagemagick)
 packages_fuzz=(clang libclang-rt-14-dev)
 
 # install_packages GROUP...: installs what is missing of the named groups.

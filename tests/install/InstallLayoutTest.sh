@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix and checks what an administrator gets: the programs, manual pages
-# that render without warnings, and systemd units that systemd accepts as they are.
+# that render without warnings, systemd units that systemd accepts as they are, the message catalogues and the
+# desktop integration (entry, icon, polkit action) naming the installed program.
 # Usage: InstallLayoutTest.sh BUILD_DIR
 set -uo pipefail
 
@@ -48,6 +49,33 @@ if command -v systemd-analyze >/dev/null; then
 else
   echo "systemd-analyze is not installed: the units were not verified" >&2
 fi
+
+for po in "$(dirname "$0")"/../../po/*.po; do
+  lang=$(basename "$po" .po)
+  mo="$prefix/share/locale/$lang/LC_MESSAGES/kalmora-updater.mo"
+  check "the $lang catalogue is installed" test -s "$mo"
+  check "the $lang catalogue translates the window caption" \
+    bash -c 'msgunfmt "$1" | grep -q "^msgid \"Programmaktualisierung\""' _ "$mo"
+done
+
+updater="$prefix/bin/kalmora-updater"
+entry="$prefix/share/applications/kalmora-updater.desktop"
+check "desktop entry is installed" test -f "$entry"
+check "desktop entry is valid" bash -c 'out=$(desktop-file-validate "$1" 2>&1) && [ -z "$out" ] || { echo "$out" >&2; false; }' _ "$entry"
+check "desktop entry starts the installed program through pkexec" grep -qx "Exec=pkexec $updater" "$entry"
+icon=$(sed -n 's/^Icon=//p' "$entry")
+check "the entry's icon is installed" test -s "$prefix/share/icons/hicolor/scalable/apps/$icon.svg"
+check "the icon is well-formed SVG" xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/$icon.svg"
+
+policy="$prefix/share/polkit-1/actions/org.kalmora.onlineupdater.policy"
+check "polkit action is installed" test -f "$policy"
+check "polkit action is well-formed" xmllint --noout "$policy"
+# pkexec runs a program only when an action's exec.path names exactly that path.
+check "polkit action names the installed program" \
+  grep -q "<annotate key=\"org.freedesktop.policykit.exec.path\">$updater</annotate>" "$policy"
+check "polkit action asks for the administrator" \
+  bash -c '[ "$(xmllint --xpath "string(//action[@id=\"org.kalmora.onlineupdater.run\"]/defaults/allow_active)" "$1")" = auth_admin ]' _ "$policy"
+check "polkit action keeps the display for the window" grep -q 'policykit.exec.allow_gui">true<' "$policy"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

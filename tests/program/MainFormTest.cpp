@@ -1,5 +1,6 @@
 #include "Main.h"
 #include "UpdaterProgram.h"
+#include "UtilBox/Translation.h"
 #include "runtime/MainThreadQueue.h"
 #include "ui_Main.h"
 
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -88,6 +90,30 @@ TEST_F(MainForm, DescriptionLoaded) {
     EXPECT_TRUE(Parts().RadioNo->isChecked());
     // Until the window is shown, the first enabled page is the licence page.
     EXPECT_EQ(Parts().Wizard->ActivePage(), Parts().PageLicense);
+}
+
+TEST_F(MainForm, LanguageEnShowsTheWindowInEnglish) {
+    delete Form.data();
+    setenv("LANGUAGE", "en", 1);
+    InitTranslation();
+    Form = new TMainForm(Manager);
+    unsetenv("LANGUAGE");
+    InitTranslation();
+    auto* wizard = Parts().Wizard;
+    EXPECT_EQ(Form->windowTitle(), "Program update");
+    EXPECT_EQ(wizard->Button(TWizardButton::Next)->text(), "&Next >");
+    EXPECT_EQ(wizard->Button(TWizardButton::Back)->text(), "< &Back");
+    EXPECT_EQ(wizard->Button(TWizardButton::Cancel)->text(), "Cancel");
+    EXPECT_EQ(wizard->Button(TWizardButton::Help)->text(), "&Help");
+    EXPECT_EQ(Parts().PageInstall->HeaderTitle(), "Updating files");
+    EXPECT_EQ(Parts().LabelInstall->text(), "Checking and updating  -  please wait");
+    EXPECT_EQ(Parts().RadioYes->text(), "I accept the terms");
+    // Nothing German is left on the window.
+    for (QAbstractButton* button : Form->findChildren<QAbstractButton*>()) {
+        EXPECT_FALSE(button->text().contains(QStringLiteral("Weiter")) ||
+                     button->text().contains(QStringLiteral("stimme")))
+            << button->objectName().toStdString();
+    }
 }
 
 TEST_F(MainForm, RadioButtonsEnableAndDisableNext) {
