@@ -15,6 +15,19 @@ TMwstInfo::~TMwstInfo() {
     }
 }
 
+Variant TMwstInfo::AdoptByScript(std::unique_ptr<TMwstInfo> info) noexcept {
+    if (!info)
+        return {};
+    info->FScriptOwned = true;
+    return Variant::FromObject(info.release());
+}
+
+void TMwstInfo::ScriptRelease() noexcept {
+    // A cursor that a host keeps itself is only referred to by script values, never freed by them.
+    if (--FScriptRefs == 0 && FScriptOwned)
+        delete this;
+}
+
 bool TMwstInfo::First() {
     FQuery->First();
     return !FQuery->Eof();

@@ -1,10 +1,13 @@
 #pragma once
 
 // A cursor over the VAT breakdown of one invoice (script type "TVatInfo"). It hands its query back to the
-// database when it is destroyed.
+// database when it is destroyed. A cursor handed to a script belongs to the script values that refer to it.
 
 #include "ProductInterfaces.h"
+#include "interpreter/Variant.h"
 #include "lmInterfaces/Object.h"
+
+#include <memory>
 
 namespace kalmora {
 
@@ -27,7 +30,15 @@ public:
     // The current row's "mwstsatz", "netto" and "Mwst"; the cursor stays.
     TValues GetValues();
 
+    // A script value for the cursor that owns it from then on: the last script value to drop it frees it,
+    // so a script neither leaks it nor sees it freed while it still refers to it.
+    static Variant AdoptByScript(std::unique_ptr<TMwstInfo> info) noexcept;
+    void ScriptAddRef() noexcept override { ++FScriptRefs; }
+    void ScriptRelease() noexcept override;
+
 private:
+    int FScriptRefs = 0;
+    bool FScriptOwned = false;
     TIntfRef<IlmQuery> FQuery;
     TIntfRef<IlmDatabase> FDatabase;
 };
