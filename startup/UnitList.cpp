@@ -1,7 +1,10 @@
 #include "UnitList.h"
 
 #include "UtilBox/UtilBoxUnit.h"
+#include "interpreter/InterpreterAdapter.h"
 #include "lmDebug/lmDebug.h"
+#include "lmScriptEngine/CommonFunctions.h"
+#include "lmScriptEngine/ManagedWrapper.h"
 
 #include <cstdio>
 #include <exception>
@@ -14,6 +17,11 @@ TUnit ReportingUnit(std::string name) {
     TUnit unit{name, {}, {}};
     unit.Shutdown = [name] { DebugLog("Finalize " + name, {}, DebugFlags::Lifecycle); };
     return unit;
+}
+
+void StartLmScriptEngine() {
+    RegisterCommonFunctions(GlobalRegistry());
+    RegisterUtilFunctions(GlobalRegistry());
 }
 
 } // namespace
@@ -44,6 +52,9 @@ TUnitList& ProgramUnits() {
         ReportingUnit("lmdbStd"),
         ReportingUnit("lmDbObjects"),
         ReportingUnit("ComUnit2"),
+        // The interpreter stops after both script units, so the registry they fill is freed last.
+        {"JvInterpreter", {}, FinalizeInterpreter},
+        {"lmScriptEngine", StartLmScriptEngine, TManagedInterfaceWrapper::ClearInstanceListStack},
         ReportingUnit("kmKartenzahlung"),
         ReportingUnit("kmWaren"),
         ReportingUnit("kmBaseDb"),

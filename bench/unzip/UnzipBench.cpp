@@ -5,6 +5,8 @@
 // Usage: unzip-bench [RUNS] (default 3). The archives are made in a temporary folder below $TMPDIR and
 // removed; TMPDIR=/dev/shm measures the extractors rather than the disk.
 
+#include "support/TestFolder.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -167,11 +169,8 @@ int main(int argc, char** argv) {
     }
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const std::string ours = KALMORA_UNZIP;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/unzip-bench-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        return 1;
-    const std::string work = pattern;
+    const kalmora::test::TTestFolder folder;
+    const std::string& work = folder.Path();
     MakeArchives(work);
 
     long ourPeak = 0;
@@ -224,6 +223,5 @@ int main(int argc, char** argv) {
     std::printf(
         "ratio = ours / peer (the fastest other tool unless the target names one), best of %d runs; %s\n",
         runs, allMet ? "every target met" : "a target missed");
-    fs::remove_all(work);
     return allMet ? 0 : 1;
 }

@@ -171,12 +171,7 @@ bool TlmForm::FocusCheckResult(const TCheckDataResult& result) {
         return false;
     if (QWidget* sheet = FindParentTabSheet(control))
         return FocusControlOnPageControl(control, PageControlOf(sheet));
-    try {
-        control->setFocus(Qt::OtherFocusReason);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return TryFocusControl(control);
 }
 
 } // namespace kalmora

@@ -1,5 +1,7 @@
 #include "LocaleText.h"
 
+#include "text/Unicode.h"
+
 #include <cwctype>
 #include <langinfo.h>
 #include <locale.h>
@@ -66,23 +68,10 @@ std::string Encode(std::wstring_view text) {
     out.reserve(text.size());
     for (wchar_t w : text) {
         auto code = static_cast<char32_t>(w);
-        if (code >= EscapeBase + 0x80 && code <= EscapeBase + 0xFF) {
+        if (code >= EscapeBase + 0x80 && code <= EscapeBase + 0xFF)
             out += static_cast<char>(code - EscapeBase);
-        } else if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        else
+            text::AppendUtf8(out, code);
     }
     return out;
 }

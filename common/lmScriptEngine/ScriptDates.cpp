@@ -342,8 +342,11 @@ bool TryParseDate(std::string_view text, const TFormatSettings& settings, double
     std::size_t i = 0;
     int count = 0;
     while (count < 3) {
-        if (!ReadNumber(text, i, numbers[count], digits[count]))
+        if (!ReadNumber(text, i, numbers[count], digits[count])) {
+            if (count == 2 && i == text.size())
+                break; // a closing separator, as German writes "15.8."
             return false;
+        }
         ++count;
         if (i == text.size() || !ReadSeparator(text, i, separator))
             break;

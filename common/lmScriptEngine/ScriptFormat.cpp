@@ -165,6 +165,10 @@ public:
                 continue;
             }
             out += Specifier(i);
+            // Widths are bounded one by one; this bounds what many of them add up to.
+            if (out.size() > MaxFormatResult)
+                throw EConvertError("Format result longer than " + std::to_string(MaxFormatResult) +
+                                    " bytes");
         }
         return out;
     }

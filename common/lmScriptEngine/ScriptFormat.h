@@ -10,7 +10,8 @@
 // or date-time arguments), s (text; the precision is the most characters), p (an object reference or nil).
 // "%%" is a percent sign. Numbers use the settings' decimal and thousands separators and currency format.
 // A missing argument, an argument of the wrong kind, an unknown letter or a width or precision beyond
-// MaxFormatWidth raise EConvertError naming the specifier.
+// MaxFormatWidth raise EConvertError naming the specifier. A result beyond MaxFormatResult bytes is an
+// EConvertError too.
 
 #include "interpreter/Variant.h"
 #include "runtime/FormatSettings.h"
@@ -22,6 +23,7 @@
 namespace kalmora {
 
 inline constexpr int MaxFormatWidth = 1 << 16;
+inline constexpr std::size_t MaxFormatResult = std::size_t{16} << 20;
 
 std::string FormatValues(std::string_view format, const std::vector<Variant>& args,
                          const TFormatSettings& settings = FormatSettings());

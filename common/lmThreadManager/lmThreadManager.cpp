@@ -44,6 +44,12 @@ void TThreadManager::ThreadTerminated(TThread* thread) {
     if (auto it = FindName(FRunningThreads, managed->ThreadName); it != FRunningThreads.end())
         FRunningThreads.erase(it);
     FTerminatedThreads.push_back({managed->ThreadName, managed});
+    if (auto fatal = managed->FatalException()) {
+        // The top of every managed thread: what escaped its work is logged here and nowhere else.
+        const auto error = DescribeException(fatal);
+        DebugError(error.className + ": " + error.message, managed->ThreadName,
+                   managed->FFatalExceptionFlags);
+    }
 }
 
 bool TThreadManager::IsThreadRunning(const std::string& name) const {

@@ -3,6 +3,7 @@
 // Named background threads registered with one manager. The manager owns every managed thread and is the only
 // party that frees one. All manager operations run on the main thread; it takes no lock.
 
+#include "lmDebug/lmDebug.h"
 #include "runtime/Thread.h"
 
 #include <string>
@@ -23,6 +24,12 @@ protected:
     // Registers with the manager (which may raise "Thread already running"); the work starts once the whole
     // object is constructed, through CreateManagedThread.
     TManagedThread(std::string name, TThreadManager& manager);
+
+    // The debug-log flags of the entry the manager writes when an error ended Execute.
+    std::uint16_t FFatalExceptionFlags = DebugFlags::Error;
+
+private:
+    friend class TThreadManager;
 };
 
 class TThreadManager {
@@ -40,7 +47,8 @@ public:
 
     // Raises EInternalError "Thread already running" when the name (in any case) is running.
     void RegisterThread(const std::string& name, TManagedThread* thread);
-    // The OnTerminate handler of every managed thread; runs on the main thread.
+    // The OnTerminate handler of every managed thread; runs on the main thread. An error that ended the
+    // thread's work (its FatalException) is logged here, once, with its class and message.
     void ThreadTerminated(TThread* thread);
     bool IsThreadRunning(const std::string& name) const;
     // Tells every running thread to terminate; with wait, blocks until each finished and frees them all.

@@ -66,10 +66,15 @@ bool FocusControlOnPageControl(QWidget* control, QTabWidget* pageControl) {
     QWidget* sheet = TabSheetOnPageControl(control, pageControl);
     if (!sheet || !ActivateTabSheet(sheet))
         return false;
+    return TryFocusControl(control);
+}
+
+bool TryFocusControl(QWidget* control) {
     try {
         control->setFocus(Qt::OtherFocusReason);
         return true;
     } catch (...) {
+        // The answer is "not focused": the caller tells the user which field to correct, nothing is lost.
         return false;
     }
 }

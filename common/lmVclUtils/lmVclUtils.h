@@ -82,4 +82,7 @@ bool ActivateTabSheet(QWidget* sheet);
 // Activates control's sheet on pageControl, then focuses control; false when either step fails.
 bool FocusControlOnPageControl(QWidget* control, QTabWidget* pageControl);
 
+// Focuses control; false when focusing it raised (a control that cannot take the focus).
+bool TryFocusControl(QWidget* control);
+
 } // namespace kalmora

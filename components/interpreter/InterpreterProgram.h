@@ -49,10 +49,11 @@ struct TScriptLimits {
     // Statements and loop iterations executed in one run: a billion is some seconds of work, so an endless
     // loop ends with an error instead of holding the host forever.
     std::uint64_t MaxSteps = 1000000000;
-    int MaxCallDepth = 2000;    // nested calls of script routines
-    int MaxNestingDepth = 200;  // nesting of expressions and statements in the source
+    int MaxCallDepth = 2000;   // nested calls of script routines
+    int MaxNestingDepth = 200; // nesting of expressions and statements in the source
     std::size_t MaxSourceBytes = 16u << 20;
     std::size_t MaxStringBytes = 256u << 20; // longest text a script operator builds; 0 means unlimited
+    int MaxArrayElements = 1 << 20;          // largest set range or fixed array a script makes
 };
 
 class TScriptCode;
@@ -65,6 +66,7 @@ public:
     TJvInterpreterProgram(const TJvInterpreterProgram&) = delete;
     TJvInterpreterProgram& operator=(const TJvInterpreterProgram&) = delete;
 
+    void* Owner() const noexcept { return FOwner; }
     const std::string& Source() const noexcept { return FSource; }
     void SetSource(std::string source);
 

@@ -173,7 +173,6 @@ bool TSetExpr::IsConstant() const {
 }
 
 Variant TSetExpr::Eval(TRunContext& ctx) const {
-    constexpr std::int64_t MaxElements = 65536;
     std::vector<Variant> values;
     values.reserve(Items.size());
     for (const TItem& item : Items) {
@@ -188,9 +187,10 @@ Variant TSetExpr::Eval(TRunContext& ctx) const {
         std::int64_t to = chars ? static_cast<unsigned char>(high.StringValue()[0]) : high.AsInteger();
         if (chars && (low.StringValue().size() != 1 || high.StringValue().size() != 1))
             Fail("A range needs single characters or integers");
-        if (to - from >= MaxElements ||
-            static_cast<std::int64_t>(values.size()) + std::max<std::int64_t>(0, to - from + 1) > MaxElements)
+        std::int64_t count = std::max<std::int64_t>(0, to - from + 1);
+        if (static_cast<std::int64_t>(values.size()) + count > ctx.MaxArrayElements)
             Fail("Set range too large");
+        ctx.StepItems(static_cast<std::size_t>(count), Line, Column);
         for (std::int64_t v = from; v <= to; ++v)
             values.push_back(chars ? Variant(std::string(1, static_cast<char>(v)))
                                    : Variant(static_cast<int>(v)));
@@ -234,6 +234,7 @@ bool TInExpr::EvalBool(TRunContext& ctx) const {
         return false;
     if (!set.IsArray())
         Fail("'in' needs a set or an array on its right, not " + std::string(Variant::TypeName(set.Type())));
+    ctx.StepItems(set.Items().size(), Line, Column);
     for (const Variant& item : set.Items())
         if (ValuesEqual(value, item))
             return true;
@@ -384,7 +385,7 @@ Variant THostCallBase::Invoke(TRunContext& ctx, const TAdapterEntry& entry, TScr
     Variant result;
     entry.Function(result, args);
     for (std::size_t i = 0; i < Args.size() && i < args.Values.size(); ++i)
-        if (entry.IsByRef(static_cast<int>(i)) && Args[i]->IsVariable()) {
+        if (entry.IsByRef(static_cast<int>(i)) && dynamic_cast<const TVarExprBase*>(Args[i].get())) {
             Variant value = std::move(args.Values[i]);
             ConvertTo(Args[i]->VarType(), value);
             *Args[i]->Address(ctx) = std::move(value);
@@ -449,6 +450,23 @@ Variant TMemberExpr::Eval(TRunContext& ctx) const {
         Fail("Wrong number of arguments for '" + Name + "': expected " + std::to_string(entry->ParamCount) +
              ", got " + std::to_string(Args.size()));
     return Invoke(ctx, *entry, obj);
+}
+
+TIncExpr::TIncExpr(int line, int column, bool down, TExprPtr target, TExprPtr delta)
+    : TExpr(line, column), Down(down), Target(std::move(target)), Delta(std::move(delta)) {
+    Depth = MaxDepth(Target, Delta);
+}
+
+Variant TIncExpr::Eval(TRunContext& ctx) const {
+    Variant delta = Delta ? Delta->Eval(ctx) : Variant(1);
+    Variant& target = *Target->Address(ctx);
+    if (target.Type() == TVarType::Integer && delta.Type() == TVarType::Integer)
+        target.AssignInteger(Down ? WrapSub(target.IntValue(), delta.IntValue())
+                                  : WrapAdd(target.IntValue(), delta.IntValue()));
+    else
+        target = BinaryOp(Down ? TBinOp::Sub : TBinOp::Add, target, delta);
+    ConvertTo(Target->VarType(), target);
+    return Variant();
 }
 
 Variant TDynamicExpr::Eval(TRunContext& ctx) const {

@@ -160,6 +160,17 @@ private:
     mutable const TAdapterEntry* FCachedEntry = nullptr;
 };
 
+// Inc(v[, n]) and Dec(v[, n]): the two System procedures a registry does not provide, since they change
+// their argument in place. A registry's own Inc or Dec takes precedence.
+class TIncExpr : public TExpr {
+public:
+    TIncExpr(int line, int column, bool down, TExprPtr target, TExprPtr delta);
+    Variant Eval(TRunContext& ctx) const override;
+    bool Down;
+    TExprPtr Target;
+    TExprPtr Delta; // none: 1
+};
+
 // A name neither the script nor a registry declares: asked of OnGetValue when it is evaluated.
 class TDynamicExpr : public TExpr {
 public:

@@ -65,12 +65,19 @@ public:
     int CallDepth = 0;
     int MaxCallDepth;
     std::size_t MaxStringBytes;
+    std::int64_t MaxArrayElements;
     std::uintptr_t StackFloor; // the deepest stack address a script call may start from
     TJvInterpreterProgram* Program;
     TValueStack Stack;
 
     void Step(int line, int column) {
         if (++Steps > MaxSteps)
+            StepLimit(line, column);
+    }
+    // Work that grows with a value's size (expanding a range, searching an array) counts a step per 64 items.
+    void StepItems(std::size_t items, int line, int column) {
+        Steps += items >> 6;
+        if (Steps > MaxSteps)
             StepLimit(line, column);
     }
     [[noreturn]] void StepLimit(int line, int column) const;

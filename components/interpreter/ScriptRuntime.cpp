@@ -94,6 +94,7 @@ TRunContext::TRunContext(TJvInterpreterProgram* program, const TScriptLimits& li
     : MaxSteps(limits.MaxSteps ? limits.MaxSteps : std::numeric_limits<std::uint64_t>::max()),
       MaxCallDepth(limits.MaxCallDepth > 0 ? limits.MaxCallDepth : 1),
       MaxStringBytes(limits.MaxStringBytes ? limits.MaxStringBytes : std::numeric_limits<std::size_t>::max()),
+      MaxArrayElements(limits.MaxArrayElements > 0 ? limits.MaxArrayElements : 1),
       StackFloor(ScriptStackFloor()), Program(program) {}
 
 void TRunContext::StepLimit(int line, int column) const {

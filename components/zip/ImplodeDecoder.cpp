@@ -97,8 +97,7 @@ public:
     size_t Decode(std::span<uint8_t> out) override {
         size_t done = 0;
         for (;;) {
-            FWindow.Copy(out, done);
-            if (done == out.size() || FWindow.Left() == 0)
+            if (FWindow.CopyUntilFull(out, done))
                 return done;
             if (FBits.Read(1) != 0) {
                 unsigned literal = FHasLiteralTree ? FLiterals.Decode(FBits) : FBits.Read(8);

@@ -45,8 +45,7 @@ public:
     size_t Decode(std::span<uint8_t> out) override {
         size_t done = 0;
         for (;;) {
-            FWindow.Copy(out, done);
-            if (done == out.size() || FWindow.Left() == 0)
+            if (FWindow.CopyUntilFull(out, done))
                 return done;
             uint8_t c = NextChar();
             switch (FState) {

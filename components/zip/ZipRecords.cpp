@@ -42,8 +42,28 @@ std::span<const uint8_t> TLittleEndianReader::Bytes(size_t count) {
 
 namespace {
 
-// The fields the central and the local header share, in the same order in both.
-template <class Header> void ReadEntryFields(TLittleEndianReader& in, Header& r) {
+template <class T> T ReadField(TLittleEndianReader& in) {
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+    if constexpr (sizeof(T) == 2)
+        return in.U16();
+    else if constexpr (sizeof(T) == 4)
+        return in.U32();
+    else
+        return in.U64();
+}
+
+template <class Disk, class Count, class Size>
+void ReadEndFields(TLittleEndianReader& in, CentralDirectoryEndFields<Disk, Count, Size>& r) {
+    r.numberOfThisDisk = ReadField<Disk>(in);
+    r.diskWhereCentralDirectoryStarts = ReadField<Disk>(in);
+    r.entriesOnThisDisk = ReadField<Count>(in);
+    r.totalEntries = ReadField<Count>(in);
+    r.sizeOfCentralDirectory = ReadField<Size>(in);
+    r.offsetOfCentralDirectory = ReadField<Size>(in);
+}
+
+// The sizes are 32 bits on disk in both headers.
+template <class Size> void ReadFileHeaderFields(TLittleEndianReader& in, FileHeaderFields<Size>& r) {
     r.versionNeededToExtract = in.U16();
     r.generalPurposeBitFlag = in.U16();
     r.compressionMethod = static_cast<TZipMethod>(in.U16());
@@ -63,12 +83,7 @@ std::optional<EndOfCentralDirectoryRecord> ParseEndOfCentralDirectory(std::span<
     if (bytes.size() < EndOfCentralDirectoryRecord::FixedSize || in.U32() != EndOfCentralDirSignature)
         return std::nullopt;
     EndOfCentralDirectoryRecord r;
-    r.numberOfThisDisk = in.U16();
-    r.diskWhereCentralDirectoryStarts = in.U16();
-    r.entriesOnThisDisk = in.U16();
-    r.totalEntries = in.U16();
-    r.sizeOfCentralDirectory = in.U32();
-    r.offsetOfCentralDirectory = in.U32();
+    ReadEndFields(in, r);
     r.commentLength = in.U16();
     return r;
 }
@@ -95,12 +110,7 @@ ParseZip64EndOfCentralDirectory(std::span<const uint8_t> bytes) {
     r.sizeOfRecord = in.U64();
     r.versionMadeBy = in.U16();
     r.versionNeededToExtract = in.U16();
-    r.numberOfThisDisk = in.U32();
-    r.diskWhereCentralDirectoryStarts = in.U32();
-    r.entriesOnThisDisk = in.U64();
-    r.totalEntries = in.U64();
-    r.sizeOfCentralDirectory = in.U64();
-    r.offsetOfCentralDirectory = in.U64();
+    ReadEndFields(in, r);
     return r;
 }
 
@@ -110,7 +120,7 @@ std::optional<CentralDirectoryFileHeader> ParseCentralDirectoryFileHeader(std::s
         return std::nullopt;
     CentralDirectoryFileHeader r;
     r.versionMadeBy = in.U16();
-    ReadEntryFields(in, r);
+    ReadFileHeaderFields(in, r);
     r.fileCommentLength = in.U16();
     r.diskNumberStart = in.U16();
     r.internalFileAttributes = in.U16();
@@ -124,7 +134,7 @@ std::optional<LocalFileHeader> ParseLocalFileHeader(std::span<const uint8_t> byt
     if (bytes.size() < LocalFileHeader::FixedSize || in.U32() != LocalFileHeaderSignature)
         return std::nullopt;
     LocalFileHeader r;
-    ReadEntryFields(in, r);
+    ReadFileHeaderFields(in, r);
     return r;
 }
 

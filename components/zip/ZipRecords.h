@@ -43,14 +43,18 @@ private:
     bool FOk = true;
 };
 
-struct EndOfCentralDirectoryRecord {
+// The fields both end records hold in the same order, each record with its own widths.
+template <class Disk, class Count, class Size> struct CentralDirectoryEndFields {
+    Disk numberOfThisDisk = 0;
+    Disk diskWhereCentralDirectoryStarts = 0;
+    Count entriesOnThisDisk = 0;
+    Count totalEntries = 0;
+    Size sizeOfCentralDirectory = 0;
+    Size offsetOfCentralDirectory = 0;
+};
+
+struct EndOfCentralDirectoryRecord : CentralDirectoryEndFields<uint16_t, uint16_t, uint32_t> {
     static constexpr size_t FixedSize = 22;
-    uint16_t numberOfThisDisk = 0;
-    uint16_t diskWhereCentralDirectoryStarts = 0;
-    uint16_t entriesOnThisDisk = 0;
-    uint16_t totalEntries = 0;
-    uint32_t sizeOfCentralDirectory = 0;
-    uint32_t offsetOfCentralDirectory = 0;
     uint16_t commentLength = 0;
 };
 
@@ -61,32 +65,31 @@ struct Zip64EndOfCentralDirectoryLocator {
     uint32_t totalNumberOfDisks = 0;
 };
 
-struct Zip64EndOfCentralDirectoryRecord {
+struct Zip64EndOfCentralDirectoryRecord : CentralDirectoryEndFields<uint32_t, uint64_t, uint64_t> {
     static constexpr size_t FixedSize = 56;
     uint64_t sizeOfRecord = 0;
     uint16_t versionMadeBy = 0;
     uint16_t versionNeededToExtract = 0;
-    uint32_t numberOfThisDisk = 0;
-    uint32_t diskWhereCentralDirectoryStarts = 0;
-    uint64_t entriesOnThisDisk = 0;
-    uint64_t totalEntries = 0;
-    uint64_t sizeOfCentralDirectory = 0;
-    uint64_t offsetOfCentralDirectory = 0;
 };
 
-struct CentralDirectoryFileHeader {
-    static constexpr size_t FixedSize = 46;
-    uint16_t versionMadeBy = 0;
+// The fields the central and the local header share, in the same order in both. The central header widens
+// the sizes from the Zip64 extra field.
+template <class Size> struct FileHeaderFields {
     uint16_t versionNeededToExtract = 0;
     uint16_t generalPurposeBitFlag = 0;
     TZipMethod compressionMethod = TZipMethod::Stored;
     uint16_t lastModFileTime = 0;
     uint16_t lastModFileDate = 0;
     uint32_t crc32 = 0;
-    uint64_t compressedSize = 0; // widened by the Zip64 extra field
-    uint64_t uncompressedSize = 0;
+    Size compressedSize = 0;
+    Size uncompressedSize = 0;
     uint16_t fileNameLength = 0;
     uint16_t extraFieldLength = 0;
+};
+
+struct CentralDirectoryFileHeader : FileHeaderFields<uint64_t> {
+    static constexpr size_t FixedSize = 46;
+    uint16_t versionMadeBy = 0;
     uint16_t fileCommentLength = 0;
     uint32_t diskNumberStart = 0;
     uint16_t internalFileAttributes = 0;
@@ -94,18 +97,8 @@ struct CentralDirectoryFileHeader {
     uint64_t relativeOffsetOfLocalHeader = 0;
 };
 
-struct LocalFileHeader {
+struct LocalFileHeader : FileHeaderFields<uint32_t> {
     static constexpr size_t FixedSize = 30;
-    uint16_t versionNeededToExtract = 0;
-    uint16_t generalPurposeBitFlag = 0;
-    TZipMethod compressionMethod = TZipMethod::Stored;
-    uint16_t lastModFileTime = 0;
-    uint16_t lastModFileDate = 0;
-    uint32_t crc32 = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
-    uint16_t fileNameLength = 0;
-    uint16_t extraFieldLength = 0;
 };
 
 // Each parser takes the bytes from the record's signature on; nullopt when the signature is wrong or the

@@ -41,6 +41,12 @@ public:
         if (FLeft == 0)
             FCopyLeft = 0;
     }
+    // The step each decoding round starts with: continues the current copy, then tells whether the round
+    // is over because out is full or the declared size is reached.
+    bool CopyUntilFull(std::span<uint8_t> out, size_t& done) {
+        Copy(out, done);
+        return done == out.size() || FLeft == 0;
+    }
 
 private:
     std::array<uint8_t, Size> FWindow{};

@@ -12,19 +12,8 @@ namespace kalmora {
 namespace {
 
 constexpr std::string_view SeedRecord = "init";
-constexpr std::string_view Unit = "kmConfigUpdaterThread";
 // The report's name for failures of the manifest, which every kind depends on.
 constexpr std::string_view ManifestKind = "manifest";
-
-bool IsAbort(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EAbort&) {
-        return true;
-    } catch (...) {
-        return false; // anything else ends the run as a failure
-    }
-}
 
 } // namespace
 
@@ -37,7 +26,10 @@ TConfigUpdaterThread::TConfigUpdaterThread(std::string name, TThreadManager& man
                                            std::shared_ptr<TUpdateReport> report)
     : TManagedThread(std::move(name), manager), TempDir(CreateTempWorkDir(std::string(WorkDirPrefix))),
       FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)),
-      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {}
+      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {
+    // The program prints the run's failures itself; the log shows them only when asked to.
+    FFatalExceptionFlags = DebugFlags::Error | DebugFlags::UpdateRun;
+}
 
 TConfigUpdaterThread::~TConfigUpdaterThread() {
     try {
@@ -55,9 +47,8 @@ void TConfigUpdaterThread::Execute() {
     } catch (...) {
         if (Terminated() && IsAbort(std::current_exception()))
             return; // cancelled: the run stops where it was, which is no failure
-        // The one place where what ends the run is logged; it travels on into the thread's FatalException.
+        // The report makes it a failure of the run; the thread manager logs it once from FatalException.
         auto error = DescribeException(std::current_exception());
-        DebugError(error.className + ": " + error.message, Unit, DebugFlags::Error | DebugFlags::UpdateRun);
         FReport->AddFailure({"", "", error.className + ": " + error.message});
         throw;
     }

@@ -3,13 +3,13 @@
 #include "FolderReplace.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
+#include "fs/Folders.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
 #include "lmDebug/lmDebug.h"
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -41,9 +41,10 @@ bool IsUsableFileName(const std::string& name) {
 bool MakeEmpty(const std::string& dir) {
     const std::string path = StripTrailingBackslash(dir);
     if (IsPlainDirectory(path)) {
-        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(path.c_str()), ::closedir);
-        if (d && ::readdir(d.get()) && ::readdir(d.get()) && !::readdir(d.get()))
-            return true; // only "." and ".."
+        std::vector<std::string> names;
+        const fs::TFileDescriptor folder = fs::OpenDirectory(path);
+        if (folder.IsOpen() && fs::ListNames(folder.Get(), names) == 0 && names.empty())
+            return true;
         DeleteDirectoryTree(path);
     }
     return ::mkdir(path.c_str(), 0700) == 0;

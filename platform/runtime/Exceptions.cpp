@@ -41,7 +41,20 @@ CaughtError DescribeException(const std::exception_ptr& error) {
     } catch (const std::exception& e) {
         return {std::string(ExceptionClassName(e)), e.what()};
     } catch (...) {
+        // Not derived from std::exception: there is no text to report beyond this one.
         return {"Exception", "unknown exception"};
+    }
+}
+
+bool IsAbort(const std::exception_ptr& error) {
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return true;
+    } catch (...) {
+        return false; // the caller holds the pointer and reports it; here it is only classified
     }
 }
 

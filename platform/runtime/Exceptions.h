@@ -104,6 +104,8 @@ struct CaughtError {
     std::string message;
 };
 CaughtError DescribeException(const std::exception_ptr& error);
+// True when the pointer holds an EAbort (or a subclass): the silent end of what was running.
+bool IsAbort(const std::exception_ptr& error);
 
 // Internal consistency check. The unit is the system's unit name (e.g. "UtilBox"), not a file name; the line
 // is the caller's (through a builtin, since clang 14 with this libstdc++ has no std::source_location).

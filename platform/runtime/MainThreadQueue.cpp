@@ -15,7 +15,6 @@ struct PendingCall {
     std::function<void()> call;
     std::exception_ptr error;
     bool done = false;
-    bool waited = false; // the sender blocks on it; otherwise an error is dropped
 };
 
 struct Queue {
@@ -25,7 +24,7 @@ struct Queue {
     std::deque<std::shared_ptr<PendingCall>> calls;
     std::uint64_t generation = 0;
     std::function<void()> wakeHook;
-    std::thread::id mainId = std::this_thread::get_id();
+    const std::thread::id mainId = std::this_thread::get_id();
 };
 
 Queue& TheQueue() {
@@ -47,16 +46,8 @@ void Wake(Queue& q, std::unique_lock<std::mutex>& lock) {
 
 } // namespace
 
-void SetMainThread() {
-    auto& q = TheQueue();
-    std::lock_guard lock(q.mutex);
-    q.mainId = std::this_thread::get_id();
-}
-
 bool IsMainThread() {
-    auto& q = TheQueue();
-    std::lock_guard lock(q.mutex);
-    return q.mainId == std::this_thread::get_id();
+    return TheQueue().mainId == std::this_thread::get_id();
 }
 
 void Synchronize(std::function<void()> call) {
@@ -67,7 +58,6 @@ void Synchronize(std::function<void()> call) {
     auto& q = TheQueue();
     auto pending = std::make_shared<PendingCall>();
     pending->call = std::move(call);
-    pending->waited = true;
     std::unique_lock lock(q.mutex);
     q.calls.push_back(pending);
     Wake(q, lock);
@@ -75,15 +65,6 @@ void Synchronize(std::function<void()> call) {
     q.callDone.wait(lock, [&] { return pending->done; });
     if (pending->error)
         std::rethrow_exception(pending->error);
-}
-
-void QueueOnMainThread(std::function<void()> call) {
-    auto& q = TheQueue();
-    auto pending = std::make_shared<PendingCall>();
-    pending->call = std::move(call);
-    std::unique_lock lock(q.mutex);
-    q.calls.push_back(std::move(pending));
-    Wake(q, lock);
 }
 
 bool CheckSynchronize(std::chrono::milliseconds timeout) {
@@ -102,8 +83,7 @@ bool CheckSynchronize(std::chrono::milliseconds timeout) {
         try {
             pending->call();
         } catch (...) {
-            if (!pending->waited)
-                throw;
+            // Not lost: the sender blocked in Synchronize raises it on its own thread.
             pending->error = std::current_exception();
         }
         ran = true;

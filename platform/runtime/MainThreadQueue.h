@@ -9,16 +9,12 @@
 
 namespace kalmora {
 
-// The main thread is the thread that ran static initialisation; a program may name another one once at start.
-void SetMainThread();
+// The main thread is the thread that ran static initialisation.
 bool IsMainThread();
 
 // From a worker: queues the call, wakes the main thread and blocks until the call has run there. An exception
 // from the call is rethrown here. On the main thread the call runs at once.
 void Synchronize(std::function<void()> call);
-
-// Queues a call for the main thread without waiting for it.
-void QueueOnMainThread(std::function<void()> call);
 
 // Main thread only: waits up to `timeout` for a queued call or a signal, then runs every queued call.
 // Returns true when at least one call ran.

@@ -34,6 +34,8 @@ void TThread::Run() {
         if (!Terminated())
             Execute();
     } catch (...) {
+        // Nothing may escape a thread; the error waits in FatalException for the owner, who reads and logs it
+        // in OnTerminate.
         std::lock_guard lock(FMutex);
         FFatalException = std::current_exception();
     }
@@ -41,6 +43,7 @@ void TThread::Run() {
         if (OnTerminate)
             Synchronize([this] { OnTerminate(*this); });
     } catch (...) {
+        // Kept like an error of Execute, unless that one came first.
         std::lock_guard lock(FMutex);
         if (!FFatalException)
             FFatalException = std::current_exception();

@@ -23,6 +23,7 @@ inline void RunScriptInput(std::string_view source) {
     program.Limits.MaxSteps = 20000;
     program.Limits.MaxCallDepth = 200;
     program.Limits.MaxStringBytes = 1 << 16;
+    program.Limits.MaxArrayElements = 4096;
     TJvInterpreterAdapter& registry = program.Adapter();
     registry.DefineFunction(
         "Test", "IntToStr",

@@ -2,6 +2,7 @@
 // Errors are expected; crashes, leaks, hangs and sanitizer reports are not.
 
 #include "runtime/Exceptions.h"
+#include "support/TestFolder.h"
 #include "zip/ZipArchive.h"
 #include "zip/ZipErrors.h"
 #include "zip/ZipSource.h"
@@ -19,25 +20,16 @@ namespace {
 // reader writes what is declared, and the fuzzer would only measure the disk.
 constexpr uint64_t MaxDeclaredTotal = 64u << 20;
 
+// One folder for the whole run, emptied after each input and removed at exit.
 const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/zip-fuzz-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern;
-    }();
-    return folder;
+    static const kalmora::test::TTestFolder folder;
+    return folder.Path();
 }
 
 void EmptyFolder(const std::string& folder) {
     std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
     for (auto& entry : std::filesystem::directory_iterator(folder, ec))
-        std::filesystem::remove_all(entry.path(), ec);
+        kalmora::test::RemoveAll(entry.path());
 }
 
 // The reader's own errors are the expected outcome of bad input; anything else (std::bad_alloc from a size

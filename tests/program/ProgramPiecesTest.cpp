@@ -5,7 +5,9 @@
 #include "RunConditions.h"
 #include "SingleInstance.h"
 #include "UtilBox/Registry.h"
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/HiveEnvironment.h"
+#include "support/TestFolder.h"
 
 #include <csignal>
 #include <filesystem>
@@ -21,21 +23,16 @@ namespace {
 
 class ProgramPieces : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kalmora-pieces-XXXXXX";
-        root = mkdtemp(pattern);
-        setenv("KALMORA_HKLM_FILE", (root + "/HKLM.reg").c_str(), 1);
-        setenv("KALMORA_HKCU_FILE", (root + "/HKCU.reg").c_str(), 1);
-        setenv("TMPDIR", root.c_str(), 1);
-        unsetenv("XDG_RUNTIME_DIR");
-        SetStandardRegistryRoot("Software\\Kalmora");
-    }
-    void TearDown() override { sfs::remove_all(root); }
+    test::TTestFolder Folder;
+    const std::string root = Folder.Path();
+    test::THiveEnvironment Hives{root};
+    test::TScopedEnvironment TemporaryDirectory{"TMPDIR", root};
+    test::TScopedEnvironment RuntimeDirectory{"XDG_RUNTIME_DIR", std::nullopt};
+
     std::string MachineId(const std::string& text) {
         std::ofstream(root + "/machine-id") << text;
         return root + "/machine-id";
     }
-    std::string root;
 };
 
 } // namespace
@@ -134,11 +131,11 @@ TEST_F(RunConditionsTest, RelativeTemporaryFolderIsRefused) {
 
 TEST_F(RunConditionsTest, DatabaseFolderThatCannotBeWrittenIsNamed) {
     sfs::create_directories(root + "/db/config");
-    kalmora::testing::GiveToChild(root);
+    test::GiveToChild(root);
     ::chmod((root + "/db/config").c_str(), 0555);
     const std::string machineId = MachineId("");
     // Root writes anywhere; the check must hold for the account that runs it.
-    EXPECT_EQ(kalmora::testing::RunInChild(
+    EXPECT_EQ(test::RunInChild(
                   [&] {
                       auto problem = CheckRunConditions(machineId).Problem;
                       return problem.rfind("setting DatabaseDir: folder cannot be written: " + root +

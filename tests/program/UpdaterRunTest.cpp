@@ -1,6 +1,8 @@
 #include "UpdaterProcess.h"
 #include "UtilBox/Registry.h"
+#include "support/HiveEnvironment.h"
 #include "support/HttpTestServer.h"
+#include "support/TestFolder.h"
 
 #include <cctype>
 #include <csignal>
@@ -26,31 +28,17 @@ constexpr auto RunTimeout = 60s;
 class UpdaterRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kalmora-run-XXXXXX";
-        root = mkdtemp(pattern);
-        db = root + "/db/";
-        install = root + "/install/";
-        config = db + "config/";
-        served = root + "/server/kmdata/kmconfig/";
         fs::create_directories(root + "/tmp");
         fs::create_directories(db);
         fs::create_directories(install);
         fs::create_directories(served + "lic");
         fs::create_directories(served + "packages");
-        setenv("KALMORA_HKLM_FILE", (root + "/HKLM.reg").c_str(), 1);
-        setenv("KALMORA_HKCU_FILE", (root + "/HKCU.reg").c_str(), 1);
-        setenv("TMPDIR", (root + "/tmp").c_str(), 1);
-        setenv("KALMORA_CONFIG_BASE_URL", server.Url("kmdata/kmconfig/").c_str(), 1);
         server.ServeDirectory(root + "/server");
-        SetStandardRegistryRoot("Software\\Kalmora");
         Set("DatabaseDir", db);
         Set("InstallDir", install);
         Set("InstallationId", "0000A1B2");
     }
-    void TearDown() override {
-        server.Stop();
-        fs::remove_all(root);
-    }
+    void TearDown() override { server.Stop(); }
 
     void Set(const std::string& name, const std::string& value) {
         ASSERT_TRUE(WriteRegistryString(name, value, {}, false, true)) << name;
@@ -115,8 +103,16 @@ protected:
         return false;
     }
 
+    TTestFolder Folder;
+    const std::string root = Folder.Path();
+    const std::string db = root + "/db/";
+    const std::string install = root + "/install/";
+    const std::string config = db + "config/";
+    const std::string served = root + "/server/kmdata/kmconfig/";
+    THiveEnvironment Hives{root};
+    TScopedEnvironment TemporaryDirectory{"TMPDIR", root + "/tmp"};
     THttpTestServer server;
-    std::string root, db, install, config, served;
+    TScopedEnvironment BaseUrl{"KALMORA_CONFIG_BASE_URL", server.Url("kmdata/kmconfig/")};
     std::string Stderr;
 };
 
@@ -190,6 +186,28 @@ TEST_F(UpdaterRun, SeedAndManifestInOneRunEndWithTheDate) {
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(ReadTree(config + "partner"), (Tree{{"p.ini", "new"}, {"q.ini", "q"}}));
     EXPECT_EQ(Recorded("partner"), "2026-12-05");
+}
+
+TEST_F(UpdaterRun, DebugFileOpensAndClosesTheRunWithTheUnitReportsBetween) {
+    const std::string folder = root + "/debug/";
+    fs::create_directories(folder);
+    setenv("KALMORA_DEBUG_LEVEL", "0x7E814004", 1);
+    const int status = Run({}, folder);
+    unsetenv("KALMORA_DEBUG_LEVEL");
+    EXPECT_EQ(status, 0) << Stderr;
+    const std::string text = ReadTree(folder)["kalmora-updater.Debug.log"];
+    const std::vector<std::string> lines = {
+        "Starting Debug-Log.", "Finalize kmBaseDb",    "Finalize kmWaren", "Finalize kmKartenzahlung",
+        "Finalize ComUnit2",   "Finalize lmDbObjects", "Finalize lmdbStd", "Stopping Debug-Log."};
+    const std::string head = text.substr(0, text.find(lines.front()));
+    EXPECT_EQ(head.find("Log: "), head.rfind("Log: ")) << "not the first entry:\n" << text;
+    std::size_t at = 0;
+    for (const auto& line : lines) {
+        const auto found = text.find("\r\n" + line + "\r\n", at);
+        ASSERT_NE(found, std::string::npos) << line << " missing or out of order in:\n" << text;
+        at = found + line.size();
+    }
+    EXPECT_EQ(text.substr(at + 2).find_first_not_of("\r\n"), std::string::npos) << "not last:\n" << text;
 }
 
 TEST_F(UpdaterRun, PackageNotFoundKeepsTheValue) {

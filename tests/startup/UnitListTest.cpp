@@ -1,5 +1,6 @@
 #include "startup/UnitList.h"
 
+#include "interpreter/InterpreterAdapter.h"
 #include "lmDebug/lmDebug.h"
 
 #include <filesystem>
@@ -64,4 +65,24 @@ TEST(ProgramUnits, DebugLogIsFirstAndLastWithTheShutdownReportsBetween) {
         at = found + line.size();
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(ProgramUnits, ScriptVocabularyLivesFromStartUpToShutDown) {
+    ASSERT_FALSE(GlobalRegistryExists());
+    {
+        TUnitSession session;
+        ASSERT_TRUE(GlobalRegistryExists());
+        const auto& entries = GlobalRegistry().Entries();
+        ASSERT_FALSE(entries.empty());
+        EXPECT_EQ(entries.front().UnitName, "Dialogs");
+        auto position = [&](std::string_view identifier) {
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                if (entries[i].Identifier == identifier)
+                    return i;
+            ADD_FAILURE() << identifier << " is not registered";
+            return entries.size();
+        };
+        EXPECT_LT(position("ShowMessage"), position("IXmlDoc"));
+    }
+    EXPECT_FALSE(GlobalRegistryExists());
 }

@@ -1,13 +1,15 @@
 // kalmora-reg run as a process, the way scripts and the demo use it.
 
 #include "registry/RegFileFormat.h"
-#include "support/ScratchFolder.h"
+#include "support/HiveEnvironment.h"
+#include "support/ParsedHive.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace kalmora::registry;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
@@ -68,28 +70,11 @@ TRun RunTool(const std::vector<std::string>& args, const std::string& input = {}
 
 class RegTool : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
-    std::string MachineFile = Dir / "lib/HKLM.reg";
-    std::string UserFile = Dir / "home/HKCU.reg";
-
-    void SetUp() override {
-        ::setenv("KALMORA_HKLM_FILE", MachineFile.c_str(), 1);
-        ::setenv("KALMORA_HKCU_FILE", UserFile.c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("KALMORA_HKLM_FILE");
-        ::unsetenv("KALMORA_HKCU_FILE");
-    }
+    TTestFolder Dir;
+    THiveEnvironment Hives{Dir / "lib/HKLM.reg", Dir / "home/HKCU.reg"};
+    const std::string& MachineFile = Hives.MachineFile;
+    const std::string& UserFile = Hives.UserFile;
 };
-
-TRegNode ParsedHive(const std::string& text, HiveId hive) {
-    TRegFileContent content;
-    std::string error;
-    EXPECT_TRUE(ParseRegFile(text, content, error)) << error;
-    TRegNode root;
-    ApplySections(content, hive, root);
-    return root;
-}
 
 } // namespace
 

@@ -126,7 +126,7 @@ std::vector<TCompareCase> Cases() {
 
 class CompareWithUnzipTest : public ::testing::TestWithParam<TCompareCase> {
 protected:
-    TTempFolder FTemp;
+    TTestFolder FTemp;
 };
 
 TEST_P(CompareWithUnzipTest, SameTreeAsUnzip) {
@@ -187,7 +187,7 @@ protected:
     std::string Archive() const { return FTemp / "a.zip"; }
     std::string Target() const { return FTemp / "out"; }
 
-    TTempFolder FTemp;
+    TTestFolder FTemp;
 };
 
 TEST_F(KalmoraUnzipTest, HelpGoesToStandardOutputWithStatusZero) {

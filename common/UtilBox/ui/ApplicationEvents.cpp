@@ -17,22 +17,13 @@ std::vector<TApplicationEvents*>& Listeners() {
     return listeners;
 }
 
-bool IsAbort(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EAbort&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void QtMessageToDebugLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    std::uint16_t flags = 4;
+    // Qt's own notes travel in the quiet category of the start and stop messages, off by default.
+    std::uint16_t flags = DebugFlags::Lifecycle;
     if (type == QtWarningMsg || type == QtCriticalMsg)
-        flags = 2;
+        flags = DebugFlags::Warning;
     else if (type == QtFatalMsg)
-        flags = 1;
+        flags = DebugFlags::Error;
     DebugLog(message.toStdString(), "Qt", flags);
 }
 

@@ -1,6 +1,7 @@
 #include "UtilBox/FileHelpers.h"
 
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/TestFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,14 +10,9 @@
 #include <sys/file.h>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
-
-void MakeDir(const std::string& path, mode_t mode = 0755) {
-    ASSERT_EQ(::mkdir(path.c_str(), mode), 0) << path;
-    ::chmod(path.c_str(), mode);
-}
 
 struct TTextCase {
     std::string Input, Expected;
@@ -108,7 +104,7 @@ TEST(WorkDirRun, MakeFourInBase) {
 }
 
 TEST(WorkDir, HasTheNameFormAndModeAndDiffersBetweenCalls) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string first = CreateTempWorkDir("~kmXYZ", dir.Path());
     const std::string second = CreateTempWorkDir("~km", dir.Path() + "/");
     const std::regex form(std::regex_replace(dir.Path(), std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
@@ -122,14 +118,14 @@ TEST(WorkDir, HasTheNameFormAndModeAndDiffersBetweenCalls) {
 }
 
 TEST(WorkDir, WithAMissingBaseReturnsAPathBelowItAndCreatesNothing) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string path = CreateTempWorkDir("~km", dir / "missing");
     EXPECT_EQ(path.rfind(dir / "missing/~km", 0), 0u) << path;
     EXPECT_FALSE(Exists(dir / "missing"));
 }
 
 TEST(WorkDir, EveryRunMakesTheSameFirstName) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "one");
     MakeDir(dir / "two");
     auto one = FirstNamesOfAFreshRun(dir / "one", dir / "one.txt");
@@ -141,7 +137,7 @@ TEST(WorkDir, EveryRunMakesTheSameFirstName) {
 }
 
 TEST(WorkDir, SkipsLinksFilesAndForeignFoldersButUsesItsOwn) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "probe");
     auto names = FirstNamesOfAFreshRun(dir / "probe", dir / "probe.txt");
     ASSERT_EQ(names.size(), 4u);
@@ -163,7 +159,7 @@ TEST(WorkDir, SkipsLinksFilesAndForeignFoldersButUsesItsOwn) {
     EXPECT_EQ(std::system(("test -z \"$(ls -A '" + dir.Path() + "/elsewhere')\"").c_str()), 0);
 
     // An own folder of the first name is used as it is, content included.
-    TScratchFolder again;
+    TTestFolder again;
     MakeDir(again / LastPart(names[0]));
     WriteFile(again / (LastPart(names[0]) + "/left"), "x");
     auto reuse = FirstNamesOfAFreshRun(again.Path(), again / "out.txt");
@@ -175,7 +171,7 @@ TEST(WorkDir, SkipsLinksFilesAndForeignFoldersButUsesItsOwn) {
 // ---- deleting trees ----
 
 TEST(DeleteTree, RemovesEverythingButNeverFollowsALink) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "outside");
     WriteFile(dir / "outside/keep", "keep", 0444);
     MakeDir(dir / "tree");
@@ -205,7 +201,7 @@ TEST(DeleteTree, AnEmptyPathIsAnAssertion) {
 TEST(DeleteTree, WhatCannotGoStaysWithItsFoldersAndEverythingElseGoes) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to make an entry the deleting user cannot remove";
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "owned");
     MakeDir(dir / "owned/tree");
     WriteFile(dir / "owned/tree/one", "1");
@@ -238,7 +234,7 @@ void PrintTo(const TExistCase& c, std::ostream* out) {
 class Existence : public ::testing::TestWithParam<TExistCase> {};
 
 TEST_P(Existence, TellsFoldersFromFiles) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "dir");
     WriteFile(dir / "file", "f");
     ::symlink((dir / "dir").c_str(), (dir / "dirlink").c_str());
@@ -262,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(Entries, Existence,
 // ---- moving and copying ----
 
 TEST(MoveFile, WithoutReplaceNeverReplacesAFileOrAFolder) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "src", "source");
     WriteFile(dir / "dst", "target");
     EXPECT_FALSE(MoveFileOrCopy(dir / "src", dir / "dst", false));
@@ -281,7 +277,7 @@ TEST(MoveFile, WithoutReplaceNeverReplacesAFileOrAFolder) {
 }
 
 TEST(MoveFile, WithReplaceReplacesTheTarget) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "src", "source");
     WriteFile(dir / "dst", "target");
     EXPECT_TRUE(MoveFileOrCopy(dir / "src", dir / "dst", true));
@@ -291,7 +287,7 @@ TEST(MoveFile, WithReplaceReplacesTheTarget) {
 }
 
 TEST(MoveFile, ToAnotherFileSystemCopiesAndDeletes) {
-    TScratchFolder dir;
+    TTestFolder dir;
     struct stat here {
     }, shm{};
     if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
@@ -311,7 +307,7 @@ TEST(MoveFile, ToAnotherFileSystemCopiesAndDeletes) {
 }
 
 TEST(CopyFile, IntoAFolderUnderItsOwnNameAndOnlyReplacingWhenAsked) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "tool.sh", "v2", 0755);
     MakeDir(dir / "bin");
     EXPECT_TRUE(CopyFileTo(dir / "tool.sh", dir / "bin", false));
@@ -331,7 +327,7 @@ TEST(CopyFile, IntoAFolderUnderItsOwnNameAndOnlyReplacingWhenAsked) {
 // ---- creating folders ----
 
 TEST(CreatePath, MakesEveryMissingParent) {
-    TScratchFolder dir;
+    TTestFolder dir;
     EXPECT_TRUE(CreateDirectoryPath(dir / "a/b/c/"));
     EXPECT_TRUE(IsExistingDirectory(dir / "a/b/c"));
     EXPECT_TRUE(CreateDirectoryPath(dir / "a/b/c"));
@@ -350,7 +346,7 @@ TEST(CreatePath, MakesEveryMissingParent) {
 // ---- reading files ----
 
 TEST(ReadWholeFile, GivesEveryByte) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string content("bin\0ary\r\n\xff", 10);
     WriteFile(dir / "data", content);
     EXPECT_EQ(FileToStr(dir / "data"), content);
@@ -359,7 +355,7 @@ TEST(ReadWholeFile, GivesEveryByte) {
 }
 
 TEST(ReadWholeFile, AMissingFileRaisesTheOpenErrorWithTheFullName) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
     try {
@@ -376,7 +372,7 @@ TEST(ReadWholeFile, AMissingFileRaisesTheOpenErrorWithTheFullName) {
 }
 
 TEST(ReadWholeFile, AFileAnotherProcessHoldsCannotBeOpened) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "held", "content");
     int ready[2], release[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -404,7 +400,7 @@ TEST(ReadWholeFile, AFileAnotherProcessHoldsCannotBeOpened) {
 }
 
 TEST(ReadWholeFile, RefusesFilesOfTwoGigabytesAndMore) {
-    TScratchFolder dir;
+    TTestFolder dir;
     int fd = ::open((dir / "huge").c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     // Sparse: no disk space is used.

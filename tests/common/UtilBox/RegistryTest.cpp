@@ -3,13 +3,15 @@
 #include "lmDebug/lmDebug.h"
 #include "registry/RegKey.h"
 #include "runtime/Exceptions.h"
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/HiveEnvironment.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 using registry::HiveId;
 using registry::RegStatus;
 using registry::THive;
@@ -18,29 +20,22 @@ using registry::TRegValue;
 
 namespace {
 
-constexpr const char* Root = "Software\\Kalmora";
+const std::string Root(ProductRegistryKey);
 
 class SettingsStore : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
+    TTestFolder Dir;
+    THiveEnvironment Hives{Dir / "machine/HKLM.reg", Dir / "user/HKCU.reg"};
     std::vector<std::string> DebugLines;
 
     void SetUp() override {
         ::mkdir((Dir / "machine").c_str(), 0755);
         ::mkdir((Dir / "user").c_str(), 0755);
-        ::setenv("KALMORA_HKLM_FILE", (Dir / "machine/HKLM.reg").c_str(), 1);
-        ::setenv("KALMORA_HKCU_FILE", (Dir / "user/HKCU.reg").c_str(), 1);
         SetDebugLevel(DefaultDebugLevel);
         SetDebugOutputHook([this](const std::string& line) { DebugLines.push_back(line); });
-        SetStandardRegistryRoot(Root);
     }
 
-    void TearDown() override {
-        ResetStandardRegistryRoot();
-        SetDebugOutputHook(nullptr);
-        ::unsetenv("KALMORA_HKLM_FILE");
-        ::unsetenv("KALMORA_HKCU_FILE");
-    }
+    void TearDown() override { SetDebugOutputHook(nullptr); }
 
     static THive Hive(HiveId id) { return THive::Standard(id); }
 

@@ -53,11 +53,11 @@ protected:
 
 TEST_F(DebugLogTest, DefaultLevelSendsErrorsToTheDebuggerOnly) {
     EXPECT_EQ(SetDebugLevel(DefaultDebugLevel), 0x7E812101u);
-    DebugError("T", "", 1);
+    DebugError("T", "", DebugFlags::Error);
     ASSERT_EQ(output.size(), 1u);
     EXPECT_EQ(output[0], "#ERROR: : T");
-    DebugLog("started", "", 4);
-    DebugLog("warned", "", 2);
+    DebugLog("started", "", DebugFlags::Lifecycle);
+    DebugLog("warned", "", DebugFlags::Warning);
     DebugLog("plain");
     EXPECT_EQ(output.size(), 1u);
     EXPECT_TRUE(boxes.empty());
@@ -66,7 +66,7 @@ TEST_F(DebugLogTest, DefaultLevelSendsErrorsToTheDebuggerOnly) {
 
 TEST_F(DebugLogTest, LocationGetsABlankBeforeTheColon) {
     SetDebugLevel(DefaultDebugLevel);
-    DebugError("T", "Main", 1);
+    DebugError("T", "Main", DebugFlags::Error);
     ASSERT_EQ(output.size(), 1u);
     EXPECT_EQ(output[0], "#ERROR (in 'Main') : : T");
 }
@@ -81,11 +81,11 @@ TEST_F(DebugLogTest, LevelWithoutEnableCodeSwitchesEverythingOff) {
 
 TEST_F(DebugLogTest, FileGetsHeaderThenEntriesWithCrLf) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::File | 4);
-    DebugLog("first", "", 4);
+    DebugLog("first", "", DebugFlags::Lifecycle);
     std::string text = FileText();
     EXPECT_EQ(text.rfind("Debug file was closed. Rewrite debug file.\r\n\r\nLog: , ", 0), 0u) << text;
     EXPECT_TRUE(text.ends_with("\r\nfirst\r\n")) << text;
-    DebugLog("second", "Pre", 4);
+    DebugLog("second", "Pre", DebugFlags::Lifecycle);
     std::string after = FileText();
     ASSERT_TRUE(after.starts_with(text));
     std::string added = after.substr(text.size());
@@ -134,8 +134,8 @@ TEST_F(DebugLogTest, OpenFileIsNotInheritedByPrograms) {
 
 TEST_F(DebugLogTest, ErrorBoxBitShowsErrorsOnly) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::BoxErrors | 0x0102);
-    DebugLog("bad", "", 0x100);
-    DebugLog("meh", "", 2);
+    DebugLog("bad", "", DebugFlags::ErrorHigh);
+    DebugLog("meh", "", DebugFlags::Warning);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].isError);
     EXPECT_EQ(boxes[0].caption, "Fehler");
@@ -144,7 +144,7 @@ TEST_F(DebugLogTest, ErrorBoxBitShowsErrorsOnly) {
 
 TEST_F(DebugLogTest, BoxAllShowsWarningsAsWarnings) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::BoxAll | 2);
-    DebugLog("meh", "P", 2);
+    DebugLog("meh", "P", DebugFlags::Warning);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(boxes[0].isError);
     EXPECT_EQ(boxes[0].caption, "Warnung");
@@ -152,8 +152,8 @@ TEST_F(DebugLogTest, BoxAllShowsWarningsAsWarnings) {
 
 TEST_F(DebugLogTest, WarningBitSendsWarningsAndErrors) {
     SetDebugLevel((DebugEnableCode << 16) | DebugBits::WarningsToDebugger | 0x0103);
-    DebugLog("w", "", 2);
-    DebugLog("e", "", 1);
+    DebugLog("w", "", DebugFlags::Warning);
+    DebugLog("e", "", DebugFlags::Error);
     DebugLog("other", "", 0);
     EXPECT_EQ(output, (std::vector<std::string>{"Log: : w", "Log: : e"}));
 }

@@ -53,6 +53,8 @@ TEST(StringList, CaseInsensitivityCoversNonAsciiLetters) {
     EXPECT_EQ(AnsiLowerCase("ÖL"), "öl");
     EXPECT_EQ(AnsiLowerCase(std::string("A\xff") + "B"), std::string("a\xff") + "b")
         << "invalid bytes survive";
+    // Two-, three- and four-byte forms come back unchanged where case does not apply.
+    EXPECT_EQ(AnsiLowerCase("ÄÖ € \xF0\x9D\x84\x9E"), "äö € \xF0\x9D\x84\x9E");
 }
 
 TEST(StringList, SortedListIgnoresDuplicates) {

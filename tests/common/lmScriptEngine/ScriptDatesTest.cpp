@@ -118,6 +118,20 @@ INSTANTIATE_TEST_SUITE_P(
                     TPatternCase{"other_characters_stay", "yyyy-mm-dd #x!", August15, "2024-08-15 #x!"}),
     [](const testing::TestParamInfo<TPatternCase>& info) { return std::string(info.param.Name); });
 
+TEST(ScriptDates, EveryShortPatternFormatsWithoutFault) {
+    const std::string alphabet = "dmyhnsztcaAP/:'\"x ";
+    std::vector<std::string> patterns = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string& p : patterns)
+            for (char c : alphabet)
+                longer.push_back(p + c);
+        patterns = std::move(longer);
+        for (const std::string& pattern : patterns)
+            EXPECT_NO_THROW(FormatDateTime(pattern, August15 + Afternoon, German())) << pattern;
+    }
+}
+
 TEST(ScriptDates, ShortDateLongTimeAndTheirCombination) {
     const TFormatSettings us = American();
     EXPECT_EQ(DateToStr(August15 + Afternoon, us), "08/15/2024");
@@ -140,7 +154,10 @@ TEST(ScriptDates, DatesParseInTheLocaleOrder) {
     const int thisYear = DecodeDateTime(DateToday()).Year;
     EXPECT_EQ(DecodeDateTime(StrToDate("1.2", de)).Year, thisYear) << "a missing year is this one";
     EXPECT_EQ(DecodeDateTime(StrToDate("1.2", de)).Month, 2);
-    for (const char* bad : {"31.02.2024", "2024-08-15", "15.08.2024.1", "15", "", "15.08.20245", "a.b.c"})
+    EXPECT_EQ(StrToDate("1.2.", de), StrToDate("1.2", de)) << "a closing separator";
+    EXPECT_EQ(StrToDate("15.08.2024.", de), August15);
+    for (const char* bad :
+         {"31.02.2024", "2024-08-15", "15.08.2024.1", "15", "15.", "", "15.08.20245", "a.b.c", "1..2"})
         EXPECT_THROW(StrToDate(bad, de), EConvertError) << bad;
 }
 

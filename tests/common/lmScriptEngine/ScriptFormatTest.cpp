@@ -114,7 +114,33 @@ TEST(ScriptFormat, MistakesNameTheSpecifier) {
     EXPECT_EQ(message("%3:d", {1}), "No argument for format '%3:d'");
     EXPECT_EQ(message("%99999999d", {1}), "Format '%99999' invalid or incompatible with argument")
         << "a width that would eat the memory";
+    const std::vector<Variant> many(300, Variant(1));
+    std::string wide;
+    for (std::size_t i = 0; i < many.size(); ++i)
+        wide += "%65536d";
+    EXPECT_EQ(message(wide, many).rfind("Format result longer than", 0), 0u) << "many widths add up";
     EXPECT_EQ(message("%*d", {INT_MIN, 1}), "Format '%*' invalid or incompatible with argument");
+}
+
+TEST(ScriptFormat, EveryShortFormatEitherFormatsOrRaisesAConversionError) {
+    const std::string alphabet = "%-*.:09dsfxmpq";
+    const std::vector<Variant> args = {3, "ab", 2.5, -7, Variant(), 0};
+    std::vector<std::string> formats = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string& f : formats)
+            for (char c : alphabet)
+                longer.push_back(f + c);
+        formats = std::move(longer);
+        for (const std::string& format : formats) {
+            try {
+                F(format, args);
+            } catch (const EConvertError&) {
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << "'" << format << "' raised " << e.what();
+            }
+        }
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace kalmora;
 using namespace std::chrono_literals;
@@ -185,6 +187,28 @@ TEST(ThreadManager, ExecuteThatRaisesStillReachesTerminated) {
     ASSERT_TRUE(t.FatalException());
     EXPECT_THROW(std::rethrow_exception(t.FatalException()), std::runtime_error);
     EXPECT_EQ(manager.TerminatedThreads().size(), 1u);
+}
+
+TEST(ThreadManager, WhatEndedAThreadIsLoggedOnceAtItsFinish) {
+    std::vector<std::string> lines;
+    SetDebugOutputHook([&lines](const std::string& line) { lines.push_back(line); });
+    const auto level = GetDebugLevel();
+    SetDebugLevel(DefaultDebugLevel);
+    {
+        TThreadManager manager;
+        Gate gate;
+        gate.Open();
+        CreateManagedThread<GateThread>("Quiet", manager, gate.future);
+        CreateManagedThread<GateThread>("Raiser", manager, gate.future, false, /*raise*/ true);
+        PumpUntilFinished(manager, "Quiet");
+        PumpUntilFinished(manager, "Raiser");
+        manager.FreeTerminatedThreads();
+    }
+    SetDebugOutputHook({});
+    SetDebugLevel(level);
+    ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+    EXPECT_NE(lines[0].find("#ERROR (in 'Raiser') : : Exception: work failed"), std::string::npos)
+        << lines[0];
 }
 
 TEST(ThreadManager, DestroyingTheManagerBlocksUntilWorkEnds) {

@@ -84,14 +84,17 @@ TEST_F(HostTest, MembersAreFoundByClassAlsoOnDerivedClassesWithOrWithoutParenthe
         },
         1, {}, ResultNotDeclared);
     registry.DefineMember(
+        TScriptClass::Of<Animal>(), "Type",
+        [](Variant& result, TJvInterpreterArgs&) { result = Variant("animal"); }, 0, {}, ResultNotDeclared);
+    registry.DefineMember(
         TScriptClass::Of<Dog>(), "Fetch",
         [](Variant& result, TJvInterpreterArgs&) { result = Variant("stick"); }, 0, {}, ResultNotDeclared);
     Rex.Sound = "woof";
     Program.Adapter().DefineConstant("Test", "Rex", Variant::FromObject(&Rex));
     Program.Adapter().DefineConstant("Test", "Generic", Variant::FromObject(&Generic));
     EXPECT_EQ(Run("var a: Variant;\nbegin a := Rex; Print(a.Sound); Print(a.Sound()); Print(Rex.Speak(2)); "
-                  "Print(a.Fetch); Print(Generic.Sound) end."),
-              "woof\nwoof\nwoof x2\nstick\n...\n");
+                  "Print(a.Fetch); Print(Generic.Sound); Print(a.type) end."),
+              "woof\nwoof\nwoof x2\nstick\n...\nanimal\n");
     EXPECT_EQ(registry.TypeNameOf(&Rex), "IDog");
 
     EScriptError error = RunFailing("begin\n  Print(Generic.Fetch)\nend.");

@@ -224,6 +224,21 @@ TEST_F(LanguageTest, BareRaiseOutsideAHandlerIsAScriptError) {
     EXPECT_EQ(error.Column(), 3);
 }
 
+TEST_F(LanguageTest, IncAndDecChangeTheirVariable) {
+    EXPECT_EQ(Run("var i: Integer; d: Double;\nprocedure Up(var n: Integer); begin Inc(n, 10) end;\n"
+                  "begin i := 2147483647; Inc(i); Print(i); Dec(i, 3); Print(i); Up(i); Print(i); d := 1.5; "
+                  "Inc(d); "
+                  "Print(d) end."),
+              "-2147483648\n2147483645\n-2147483641\n2.5\n");
+}
+
+TEST_F(LanguageTest, ExitAndBreakRunTheEnclosingFinally) {
+    EXPECT_EQ(
+        Run("function F: Integer;\nbegin Result := 1; try Exit(2) finally Print('finally') end; Result := 3 "
+            "end;\nbegin Print(F) end."),
+        "finally\n2\n");
+}
+
 TEST_F(LanguageTest, IdentifiersAndKeywordsIgnoreLetterCase) {
     EXPECT_EQ(Run("VAR Counter: INTEGER; BEGIN counter := 4; IF COUNTER = 4 THEN print(CoUnTeR) END."),
               "4\n");

@@ -64,6 +64,17 @@ TEST_F(LimitsTest, HugeSetRangesAreRefused) {
     EXPECT_NE(
         RunFailing("var v: Variant; begin v := [0..2000000000] end.").Message().find("Set range too large"),
         std::string::npos);
+    Program.Limits.MaxArrayElements = 100;
+    EXPECT_NE(RunFailing("var v: Variant; begin v := [1..101] end.").Message().find("Set range too large"),
+              std::string::npos);
+    EXPECT_NE(RunFailing("var a: array[0..100] of Integer; begin end.").Message().find("Array bounds"),
+              std::string::npos);
+    Program.Limits.MaxSteps = 1000;
+    EXPECT_NE(RunFailing("var v: Variant; begin v := [1..100]; while True do if 0 in v then end.")
+                  .Message()
+                  .find("steps"),
+              std::string::npos)
+        << "searching an array counts as work";
 }
 
 } // namespace

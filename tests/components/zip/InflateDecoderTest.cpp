@@ -3,6 +3,7 @@
 // streams fail with the reader's data error. Then what only our inflater does: Deflate64's long lengths,
 // far distances and 64 KiB window, from hand-assembled streams.
 
+#include "ZipTestBuilder.h"
 #include "zip/Deflate64Decoder.h"
 #include "zip/DeflateDecoders.h"
 #include "zip/ZipErrors.h"
@@ -31,30 +32,6 @@ std::vector<TInflaterCase> Inflaters() {
                          return std::make_unique<TInflateDecoder>(in, TDeflateVariant::Deflate);
                      }});
     return cases;
-}
-
-std::string Compress(const std::string& data, int level, int strategy) {
-    z_stream s{};
-    if (deflateInit2(&s, level, Z_DEFLATED, -MAX_WBITS, 9, strategy) != Z_OK)
-        throw std::runtime_error("deflateInit2");
-    std::string out(deflateBound(&s, data.size()) + 64, '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    s.avail_in = static_cast<uInt>(data.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = static_cast<uInt>(out.size());
-    deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
-
-std::string Noise(size_t size, uint32_t seed) {
-    std::string s(size, '\0');
-    for (auto& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
 }
 
 std::string Text(size_t size) {
@@ -118,7 +95,7 @@ TEST_P(InflaterTest, DecodesEveryBlockKindZlibWrites) {
                                       {"fixed", 6, Z_FIXED}};
     for (const auto& d : data)
         for (const auto& m : modes) {
-            std::string compressed = Compress(d.bytes, m.level, m.strategy);
+            std::string compressed = RawDeflate(d.bytes, m.level, m.strategy);
             EXPECT_EQ(Inflate(GetParam().make, compressed, 997, 65521), d.bytes)
                 << d.label << ", " << m.label;
         }
@@ -127,7 +104,7 @@ TEST_P(InflaterTest, DecodesEveryBlockKindZlibWrites) {
 TEST_P(InflaterTest, ResumesAcrossTinyOutputSpansAndInputBlocks) {
     std::string data = Text(40000) + Noise(5000, 1) + Periodic(30000);
     for (int level : {0, 6}) {
-        std::string compressed = Compress(data, level, Z_DEFAULT_STRATEGY);
+        std::string compressed = RawDeflate(data, level, Z_DEFAULT_STRATEGY);
         EXPECT_EQ(Inflate(GetParam().make, compressed, 1, 1), data) << "level " << level;
         EXPECT_EQ(Inflate(GetParam().make, compressed, 7, 4093), data) << "level " << level;
     }
@@ -136,7 +113,7 @@ TEST_P(InflaterTest, ResumesAcrossTinyOutputSpansAndInputBlocks) {
 TEST_P(InflaterTest, TruncatedStreamFailsWithADataError) {
     for (int level : {0, 1, 9}) {
         std::string data = Text(30000) + Noise(3000, 5);
-        std::string compressed = Compress(data, level, Z_DEFAULT_STRATEGY);
+        std::string compressed = RawDeflate(data, level, Z_DEFAULT_STRATEGY);
         for (size_t cut = 0; cut < compressed.size(); cut += 1 + compressed.size() / 61) {
             EXPECT_THROW(Inflate(GetParam().make, compressed.substr(0, cut), 4096, 8192), EAbZipDataError)
                 << "level " << level << ", cut at " << cut << " of " << compressed.size();
@@ -145,7 +122,7 @@ TEST_P(InflaterTest, TruncatedStreamFailsWithADataError) {
 }
 
 TEST_P(InflaterTest, GarbageEitherFailsOrEndsWithoutRunningAway) {
-    std::string valid = Compress(Text(20000), 6, Z_DEFAULT_STRATEGY);
+    std::string valid = RawDeflate(Text(20000), 6, Z_DEFAULT_STRATEGY);
     for (uint32_t seed = 1; seed <= 300; ++seed) {
         std::string bytes = seed % 2 ? Noise(1 + seed * 7, seed) : valid;
         if (seed % 2 == 0)

@@ -11,15 +11,6 @@ namespace {
 
 const std::string CorpusDir = KALMORA_CORPUS_DIR;
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '\t'))
-        fields.push_back(field);
-    return fields;
-}
-
 uint32_t Le(const std::string& bytes, size_t at, unsigned size) {
     uint32_t value = 0;
     for (unsigned i = 0; i < size; ++i)
@@ -37,17 +28,32 @@ std::string MissingCorpusMessage() {
     return "the public sample archives are expected at " + CorpusDir + " (INDEX.tsv there)";
 }
 
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream in(line);
+    std::string field;
+    while (std::getline(in, field, '\t'))
+        fields.push_back(field);
+    return fields;
+}
+
+std::vector<std::vector<std::string>> ExpectedContentRows() {
+    std::vector<std::vector<std::string>> rows;
+    std::ifstream in(CorpusDir + "/EXPECTED-SHA256.tsv");
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        rows.push_back(SplitTabs(line));
+    return rows;
+}
+
 std::string CorpusPath(const std::string& relative) {
     return CorpusDir + "/" + relative;
 }
 
 std::vector<TCorpusFile> CorpusFiles(const std::vector<std::string>& methods) {
     std::vector<TCorpusFile> files;
-    std::ifstream in(CorpusDir + "/EXPECTED-SHA256.tsv");
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        auto f = SplitTabs(line);
+    for (const auto& f : ExpectedContentRows()) {
         if (f.size() < 7 || std::find(methods.begin(), methods.end(), f[2]) == methods.end() ||
             f[6] == "none")
             continue;

@@ -13,6 +13,13 @@ bool HaveCorpus();
 std::string MissingCorpusMessage();
 std::string CorpusPath(const std::string& relative);
 
+// The fields of one line of a tab-separated table.
+std::vector<std::string> SplitTabs(const std::string& line);
+
+// The rows of the expected-content table (EXPECTED-SHA256.tsv) below its header, split into fields:
+// archive, name, method, size, crc32, sha256, verified_by.
+std::vector<std::vector<std::string>> ExpectedContentRows();
+
 // A file entry of a sample archive, as its expected-content table lists it.
 struct TCorpusFile {
     std::string archive;

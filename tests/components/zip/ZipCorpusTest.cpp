@@ -1,6 +1,7 @@
 // The reader over the public sample archives beside the checkout: every entry another reader could extract
 // with a method built here must come out with its size and CRC-32. Without the samples CorpusPresence fails.
 
+#include "ZipCorpusFiles.h"
 #include "ZipTestSupport.h"
 #include "runtime/Exceptions.h"
 
@@ -15,15 +16,6 @@ namespace kalmora::test {
 namespace {
 
 const std::string CorpusDir = KALMORA_CORPUS_DIR;
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '\t'))
-        fields.push_back(field);
-    return fields;
-}
 
 std::vector<std::map<std::string, std::string>> ReadTable(const std::string& path) {
     std::ifstream in(path);

@@ -2,6 +2,7 @@
 // traditional encryption), the public Deflate64 samples, damaged streams that must fail their entry
 // alone, and Deflate on both inflaters.
 
+#include "ZipCorpusFiles.h"
 #include "ZipTestSupport.h"
 #include "runtime/Exceptions.h"
 
@@ -19,15 +20,6 @@ using ::testing::IsEmpty;
 const std::string Fixtures = KALMORA_ZIP_FIXTURES_DIR;
 const std::string CorpusDir = KALMORA_CORPUS_DIR;
 
-std::string Noise(size_t size, uint32_t seed) {
-    std::string s(size, '\0');
-    for (auto& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
 // The files deflate64.zip holds, made as make_method_fixtures.py makes them.
 std::vector<std::pair<std::string, std::string>> Deflate64Sources() {
     std::string text;
@@ -38,45 +30,21 @@ std::vector<std::pair<std::string, std::string>> Deflate64Sources() {
         {"text.txt", text}, {"noise3.bin", noise + noise + noise}, {"zeros.bin", std::string(100000, '\0')}};
 }
 
-// An entry whose stored bytes are given as they are, with the CRC and size of data.
-TTestEntry RawEntry(const std::string& name, const std::string& data, uint16_t method,
-                    const std::string& compressed, std::optional<uint64_t> declaredSize = {}) {
-    TTestEntry e;
-    e.name = name;
-    e.data = data;
-    e.method = method;
-    e.compressed = compressed;
-    e.uncompressedSize = declaredSize;
-    return e;
-}
-
-std::string Names(const std::vector<TItemFailure>& failures) {
-    std::string s;
-    for (const auto& f : failures)
-        s += f.name + " (" + f.className + ": " + f.message + ") ";
-    return s;
-}
-
-struct TFixtureCase {
-    std::string label;
-    std::string archive;
-    std::string password;
-};
-
-class Deflate64FixtureTest : public ZipExtractFixture, public ::testing::WithParamInterface<TFixtureCase> {};
+class Deflate64FixtureTest : public ZipExtractFixture,
+                             public ::testing::WithParamInterface<TFixtureArchive> {};
 
 TEST_P(Deflate64FixtureTest, ExtractsByteIdentical) {
     TZipArchive zip;
     zip.Password = GetParam().password;
     auto failures = ExtractFile(Fixtures + "/" + GetParam().archive, zip);
-    EXPECT_THAT(failures, IsEmpty()) << Names(failures);
+    EXPECT_THAT(failures, IsEmpty()) << FailureNames(failures);
     for (const auto& [name, bytes] : Deflate64Sources())
         EXPECT_TRUE(OutFile(name) == bytes) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(SevenZip, Deflate64FixtureTest,
-                         ::testing::Values(TFixtureCase{"plain", "deflate64.zip", ""},
-                                           TFixtureCase{"ZipCrypto", "deflate64-zc.zip", "geheim"}),
+                         ::testing::Values(TFixtureArchive{"plain", "deflate64.zip", ""},
+                                           TFixtureArchive{"ZipCrypto", "deflate64-zc.zip", "geheim"}),
                          [](const auto& info) { return info.param.label; });
 
 class Deflate64Test : public ZipExtractFixture {};
@@ -131,22 +99,9 @@ struct TCorpusEntry {
     uint64_t size;
 };
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '\t'))
-        fields.push_back(field);
-    return fields;
-}
-
 std::vector<TCorpusEntry> CorpusDeflate64Entries() {
     std::vector<TCorpusEntry> entries;
-    std::ifstream in(CorpusDir + "/EXPECTED-SHA256.tsv");
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        auto f = SplitTabs(line);
+    for (const auto& f : ExpectedContentRows()) {
         // archive, name, method, size, crc32, sha256, verified_by; plain ASCII names only, since the
         // table gives them as Python decodes them.
         if (f.size() < 7 || f[2] != "deflate64" || f[6].find("unzip") == std::string::npos)
@@ -236,7 +191,7 @@ TEST_P(DeflateBothInflatersTest, ExtractIdenticalContent) {
                        .Add(RawEntry("short.txt", text, 8, RawDeflate(text).substr(0, 1000)))
                        .Build();
     auto failures = Extract(archive);
-    ASSERT_EQ(failures.size(), 2u) << Names(failures);
+    ASSERT_EQ(failures.size(), 2u) << FailureNames(failures);
     EXPECT_EQ(failures[0].name, "corrupt.txt");
     EXPECT_EQ(failures[1].name, "short.txt");
     EXPECT_EQ(failures[1].className, "EAbZipDataError");

@@ -29,11 +29,11 @@ void Put64(std::string& out, uint64_t v) {
 
 } // namespace
 
-std::string RawDeflate(const std::string& data) {
+std::string RawDeflate(const std::string& data, int level, int strategy) {
     z_stream s{};
-    if (deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&s, level, Z_DEFLATED, -MAX_WBITS, 8, strategy) != Z_OK)
         throw std::runtime_error("deflateInit2");
-    std::string out(deflateBound(&s, data.size()) + 16, '\0');
+    std::string out(deflateBound(&s, data.size()) + 64, '\0');
     s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     s.avail_in = static_cast<uInt>(data.size());
     s.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -42,6 +42,15 @@ std::string RawDeflate(const std::string& data) {
     out.resize(s.total_out);
     deflateEnd(&s);
     return out;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+    std::string s(size, '\0');
+    for (auto& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 16);
+    }
+    return s;
 }
 
 uint32_t Crc32(const std::string& data) {
@@ -173,24 +182,6 @@ std::string TZipTestBuilder::Build(const TTestArchiveOptions& options) const {
     Put16(archive, static_cast<uint16_t>(options.comment.size()));
     archive += options.comment;
     return options.prefix + archive;
-}
-
-TTempFolder::TTempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/zip-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    FPath = pattern;
-}
-
-TTempFolder::~TTempFolder() {
-    std::error_code ec;
-    // Read-only folders from archives would stop the removal of their content.
-    for (auto it = std::filesystem::recursive_directory_iterator(FPath, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        if (it->is_directory(ec) && !it->is_symlink(ec))
-            ::chmod(it->path().c_str(), 0700);
-    std::filesystem::remove_all(FPath, ec);
 }
 
 std::string ReadFileBytes(const std::string& path) {

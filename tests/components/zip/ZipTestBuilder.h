@@ -3,6 +3,8 @@
 // Builds small archives byte by byte for the reader's tests, including the malformed and hostile ones no
 // archiver writes: wrong CRCs, corrupt streams, traversal names, Zip64 records for tiny entries.
 
+#include "support/TestFolder.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,24 +58,15 @@ private:
     std::vector<TTestEntry> FEntries;
 };
 
-std::string RawDeflate(const std::string& data);
+// Raw Deflate by zlib; strategy 0 is zlib's default strategy.
+std::string RawDeflate(const std::string& data, int level = 6, int strategy = 0);
+// A deterministic, poorly compressible byte string.
+std::string Noise(size_t size, uint32_t seed);
 uint32_t Crc32(const std::string& data);
 // Info-ZIP Unicode Path field (0x7075) for storedName holding utf8Name.
 std::string UnicodePathExtra(const std::string& storedName, const std::string& utf8Name);
 // Xceed field (0x554E, "NUCX") holding the name as UTF-16LE code units.
 std::string XceedUnicodeExtra(const std::u16string& name);
-
-// A fresh folder below the temporary directory, removed with everything in it (even read-only parts).
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    const std::string& Path() const { return FPath; }
-    std::string operator/(const std::string& name) const { return FPath + "/" + name; }
-
-private:
-    std::string FPath;
-};
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

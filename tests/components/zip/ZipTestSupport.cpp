@@ -6,6 +6,24 @@
 
 namespace kalmora::test {
 
+std::string FailureNames(const std::vector<TItemFailure>& failures) {
+    std::string s;
+    for (const auto& f : failures)
+        s += f.name + " (" + f.className + ": " + f.message + ") ";
+    return s;
+}
+
+TTestEntry RawEntry(const std::string& name, const std::string& data, uint16_t method,
+                    const std::string& compressed, std::optional<uint64_t> declaredSize) {
+    TTestEntry e;
+    e.name = name;
+    e.data = data;
+    e.method = method;
+    e.compressed = compressed;
+    e.uncompressedSize = declaredSize;
+    return e;
+}
+
 std::vector<TItemFailure> ZipExtractFixture::Extract(const std::string& archive,
                                                      const std::string& password) {
     WriteFileBytes(ArchivePath(), archive);

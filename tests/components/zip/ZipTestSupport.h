@@ -17,6 +17,20 @@ struct TItemFailure {
     std::string message;
 };
 
+// The failures as one line for an assertion's message.
+std::string FailureNames(const std::vector<TItemFailure>& failures);
+
+// An entry whose stored bytes are given as they are, with the CRC and size of data.
+TTestEntry RawEntry(const std::string& name, const std::string& data, uint16_t method,
+                    const std::string& compressed, std::optional<uint64_t> declaredSize = {});
+
+// A tool-made archive among the fixtures, with the password it was made with.
+struct TFixtureArchive {
+    std::string label;
+    std::string archive;
+    std::string password;
+};
+
 class ZipExtractFixture : public ::testing::Test {
 protected:
     std::string ArchivePath() const { return FTemp / "archive.zip"; }
@@ -30,7 +44,7 @@ protected:
     std::vector<std::string> OutTree() const { return ListTree(Out()); }
     std::string OutFile(const std::string& name) const { return ReadFileBytes(Out() + "/" + name); }
 
-    TTempFolder FTemp;
+    TTestFolder FTemp;
 };
 
 } // namespace kalmora::test

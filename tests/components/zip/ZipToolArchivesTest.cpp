@@ -12,16 +12,6 @@ namespace {
 
 using ::testing::IsEmpty;
 
-// A deterministic, poorly compressible byte string.
-std::string NoiseBytes(size_t size, uint32_t seed) {
-    std::string s(size, '\0');
-    for (auto& c : s) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 16);
-    }
-    return s;
-}
-
 std::string TextBytes(size_t size) {
     std::string s;
     for (size_t i = 0; s.size() < size; ++i)
@@ -39,7 +29,7 @@ void MakeSourceTree(const std::string& root) {
     fs::create_directories(root + "/emptydir");
     WriteFileBytes(root + "/docs/readme.txt", TextBytes(1000));
     WriteFileBytes(root + "/docs/big.txt", TextBytes(700000));
-    WriteFileBytes(root + "/bin/data.bin", NoiseBytes(300000, 7));
+    WriteFileBytes(root + "/bin/data.bin", Noise(300000, 7));
     WriteFileBytes(root + "/empty.txt", "");
     WriteFileBytes(root + "/deep/a/b/c/leaf.txt", "leaf\n");
     WriteFileBytes(root + "/ro.txt", "read only\n");
@@ -144,7 +134,8 @@ const TToolCase ToolCases[] = {
     {"SevenZipBzip2", "7zz", "7zz a -tzip -mm=BZip2 ARCHIVE ."},
     {"SevenZipLzma", "7zz", "7zz a -tzip -mm=LZMA ARCHIVE ."},
     {"SevenZipEncrypted", "7zz", "7zz a -tzip -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
-    {"SevenZipDeflate64Encrypted", "7zz", "7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
+    {"SevenZipDeflate64Encrypted", "7zz", "7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -pPASSWORD ARCHIVE .",
+     true},
     {"BsdtarDeflate", "bsdtar", "bsdtar --format zip -cf ARCHIVE ."},
     {"BsdtarStore", "bsdtar", "bsdtar --format zip --options zip:compression=store -cf ARCHIVE ."},
     {"BsdtarEncrypted", "bsdtar",

@@ -18,45 +18,20 @@ const std::string Fixtures = KALMORA_ZIP_FIXTURES_DIR;
 const std::vector<std::string> WavNames = {"mono8",  "stereo8",  "mono16",          "stereo16",
                                            "mono24", "stereo24", "stereo16-trailer"};
 
-// An entry whose stored bytes are given as they are, with the CRC and size of data.
-TTestEntry RawEntry(const std::string& name, const std::string& data, uint16_t method,
-                    const std::string& compressed, std::optional<uint64_t> declaredSize = {}) {
-    TTestEntry e;
-    e.name = name;
-    e.data = data;
-    e.method = method;
-    e.compressed = compressed;
-    e.uncompressedSize = declaredSize;
-    return e;
-}
-
-std::string Names(const std::vector<TItemFailure>& failures) {
-    std::string s;
-    for (const auto& f : failures)
-        s += f.name + " (" + f.className + ": " + f.message + ") ";
-    return s;
-}
-
-struct TWavPackArchive {
-    std::string label;
-    std::string archive;
-    std::string password;
-};
-
-class WavPackFixtureTest : public ZipExtractFixture, public ::testing::WithParamInterface<TWavPackArchive> {};
+class WavPackFixtureTest : public ZipExtractFixture, public ::testing::WithParamInterface<TFixtureArchive> {};
 
 TEST_P(WavPackFixtureTest, RestoresEveryWavByteIdentical) {
     TZipArchive zip;
     zip.Password = GetParam().password;
     auto failures = ExtractFile(Fixtures + "/" + GetParam().archive, zip);
-    EXPECT_THAT(failures, IsEmpty()) << Names(failures);
+    EXPECT_THAT(failures, IsEmpty()) << FailureNames(failures);
     for (const auto& name : WavNames)
         EXPECT_TRUE(OutFile(name + ".wav") == ReadFileBytes(Fixtures + "/wavpack-" + name + ".wav")) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(WavPack, WavPackFixtureTest,
-                         ::testing::Values(TWavPackArchive{"plain", "wavpack.zip", ""},
-                                           TWavPackArchive{"ZipCrypto", "wavpack-zc.zip", "geheim"}),
+                         ::testing::Values(TFixtureArchive{"plain", "wavpack.zip", ""},
+                                           TFixtureArchive{"ZipCrypto", "wavpack-zc.zip", "geheim"}),
                          [](const auto& info) { return info.param.label; });
 
 struct TDamage {
@@ -75,7 +50,7 @@ TEST_P(WavPackDamageTest, FailsItsEntryOnly) {
                        .AddFile("ok.txt", "unberuehrt")
                        .Build();
     auto failures = Extract(archive);
-    ASSERT_EQ(failures.size(), 1u) << Names(failures);
+    ASSERT_EQ(failures.size(), 1u) << FailureNames(failures);
     EXPECT_EQ(failures[0].name, "bad.wav");
     EXPECT_EQ(OutTree(), std::vector<std::string>{"ok.txt"});
 }
@@ -133,7 +108,7 @@ TEST_P(WavPackToolTest, ManyBlocksWithTrailer) {
     std::string wv = ReadFileBytes(Temp() + "/out.wv");
     auto archive = TZipTestBuilder().Add(RawEntry("long.wav", wav, 97, wv)).Build();
     auto failures = Extract(archive, "");
-    EXPECT_THAT(failures, IsEmpty()) << Names(failures);
+    EXPECT_THAT(failures, IsEmpty()) << FailureNames(failures);
     EXPECT_TRUE(OutFile("long.wav") == wav);
 }
 

@@ -1,6 +1,7 @@
 #include "kmConfigUpdaterThread/ConfigManifest.h"
 
 #include "support/HttpTestServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
 
 #include <algorithm>
@@ -18,23 +19,11 @@ using test::TTestFolder;
 
 constexpr const char* BuiltInBaseUrl = "http://config.kalmora.invalid/kmdata/kmconfig/";
 
-class TBaseUrlVariable {
+// The base-URL override for one test, put back afterwards.
+class TBaseUrlVariable : public test::TScopedEnvironment {
 public:
-    explicit TBaseUrlVariable(const std::optional<std::string>& value) {
-        if (const char* old = std::getenv("KALMORA_CONFIG_BASE_URL"))
-            FOld = old;
-        Set(value);
-    }
-    ~TBaseUrlVariable() { Set(FOld); }
-
-private:
-    static void Set(const std::optional<std::string>& value) {
-        if (value)
-            ::setenv("KALMORA_CONFIG_BASE_URL", value->c_str(), 1);
-        else
-            ::unsetenv("KALMORA_CONFIG_BASE_URL");
-    }
-    std::optional<std::string> FOld;
+    explicit TBaseUrlVariable(const std::optional<std::string>& value)
+        : TScopedEnvironment("KALMORA_CONFIG_BASE_URL", value) {}
 };
 
 TScriptedResponse Ok(std::string body) {
@@ -277,7 +266,7 @@ TEST_F(ConfigManifestTest, IncludesAreNotProcessed) {
 class LoadManifestTest : public ConfigManifestTest {
 protected:
     THttpTestServer Server;
-    std::string WorkDir = Folder.Path().substr(0, Folder.Path().size() - 1);
+    std::string WorkDir = Folder.Path();
 };
 
 TEST_F(LoadManifestTest, DownloadsIntoTheWorkDirAndParses) {

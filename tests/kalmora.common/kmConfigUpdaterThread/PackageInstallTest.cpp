@@ -4,7 +4,9 @@
 #include "UtilBox/Registry.h"
 #include "fs/FileSystem.h"
 #include "kmConfigUpdaterThread/FolderReplace.h"
+#include "support/HiveEnvironment.h"
 #include "support/HttpTestServer.h"
+#include "support/TestFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,13 +22,8 @@ namespace {
 
 class FolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kalmora-folders-XXXXXX";
-        root = mkdtemp(pattern);
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
-    std::string P(const std::string& rel) const { return root + "/" + rel; }
-    std::string root;
+    std::string P(const std::string& rel) const { return Folder / rel; }
+    TTestFolder Folder;
 };
 
 } // namespace
@@ -119,14 +116,8 @@ TEST_F(FolderTest, StaleExtractionDirsAreRemoved) {
 
 class NoRenameFlags : public FolderTest {
 protected:
-    void SetUp() override {
-        FolderTest::SetUp();
-        fs::RefuseRenameFlagsForTesting(true);
-    }
-    void TearDown() override {
-        fs::RefuseRenameFlagsForTesting(false);
-        FolderTest::TearDown();
-    }
+    void SetUp() override { fs::RefuseRenameFlagsForTesting(true); }
+    void TearDown() override { fs::RefuseRenameFlagsForTesting(false); }
 };
 
 TEST_F(NoRenameFlags, ReplaceFolderSetsTheOldFolderAsideAndRemovesItAfterwards) {
@@ -164,10 +155,6 @@ TEST_F(NoRenameFlags, ACrashBetweenTheRenamesIsUndoneByTheNextRun) {
 class InstallTest : public FolderTest {
 protected:
     void SetUp() override {
-        FolderTest::SetUp();
-        setenv("KALMORA_HKLM_FILE", P("HKLM.reg").c_str(), 1);
-        setenv("KALMORA_HKCU_FILE", P("HKCU.reg").c_str(), 1);
-        SetStandardRegistryRoot(std::string(ProductRegistryKey));
         ASSERT_TRUE(WriteRegistryString("DatabaseDir", P("db")));
         std::filesystem::create_directories(P("db/config"));
     }
@@ -177,6 +164,7 @@ protected:
         };
     }
     std::vector<std::string> notes;
+    THiveEnvironment Hives{Folder.Path()};
 };
 
 TEST_F(InstallTest, AnEntryThatFailsKeepsTheOldFolderWhole) {

@@ -3,7 +3,9 @@
 #include "kmConfigUpdaterThread/ConfigUpdaterThread.h"
 #include "lmDebug/lmDebug.h"
 #include "runtime/MainThreadQueue.h"
+#include "support/HiveEnvironment.h"
 #include "support/HttpTestServer.h"
+#include "support/TestFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,19 +22,11 @@ namespace {
 class UpdateThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kalmora-thread-XXXXXX";
-        root = ::mkdtemp(pattern);
-        served = root + "/server/kmdata/kmconfig/";
         std::filesystem::create_directories(served + "lic");
         std::filesystem::create_directories(root + "/db/config");
         std::filesystem::create_directories(root + "/install");
         std::filesystem::create_directories(root + "/tmp");
-        setenv("KALMORA_HKLM_FILE", (root + "/HKLM.reg").c_str(), 1);
-        setenv("KALMORA_HKCU_FILE", (root + "/HKCU.reg").c_str(), 1);
-        setenv("TMPDIR", (root + "/tmp").c_str(), 1);
-        setenv("KALMORA_CONFIG_BASE_URL", server.Url("kmdata/kmconfig/").c_str(), 1);
         server.ServeDirectory(root + "/server");
-        SetStandardRegistryRoot(std::string(ProductRegistryKey));
         ASSERT_TRUE(WriteRegistryString("DatabaseDir", root + "/db/"));
         ASSERT_TRUE(WriteRegistryString("InstallDir", root + "/install/"));
     }
@@ -40,7 +34,6 @@ protected:
         server.Stop();
         SetDebugOutputHook({});
         SetDebugLevel(DefaultDebugLevel);
-        std::filesystem::remove_all(root);
     }
 
     std::shared_ptr<TUpdateReport> Run(bool includePatch) {
@@ -62,8 +55,13 @@ protected:
         return false;
     }
 
+    TTestFolder Folder;
+    const std::string root = Folder.Path();
+    const std::string served = root + "/server/kmdata/kmconfig/";
+    THiveEnvironment Hives{root};
+    TScopedEnvironment TemporaryDirectory{"TMPDIR", root + "/tmp"};
     THttpTestServer server;
-    std::string root, served;
+    TScopedEnvironment BaseUrl{"KALMORA_CONFIG_BASE_URL", server.Url("kmdata/kmconfig/")};
 };
 
 } // namespace
@@ -102,7 +100,7 @@ TEST_F(UpdateThreadTest, AnExceptionEndingTheRunIsLoggedOnceWithItsClass) {
     for (auto& line : lines)
         logged += line.find("EManifestError: ") != std::string::npos;
     EXPECT_EQ(logged, 1) << ::testing::PrintToString(lines);
-    EXPECT_NE(lines.back().find("#ERROR (in 'kmConfigUpdaterThread') : : EManifestError: "),
+    EXPECT_NE(lines.back().find("#ERROR (in 'KMConfigUpdaterThread') : : EManifestError: "),
               std::string::npos)
         << lines.back();
     ASSERT_EQ(report->Failures().size(), 1u);

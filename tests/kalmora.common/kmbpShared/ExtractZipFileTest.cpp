@@ -43,7 +43,7 @@ protected:
         ASSERT_EQ(RunShell("cd '" + src + "' && zip -qr -P geheim '" + Archive() + "' dev"), 0);
     }
 
-    TTempFolder FTemp;
+    TTestFolder FTemp;
 };
 
 class PasswordGivenTest : public ExtractZipFileTest, public ::testing::WithParamInterface<std::string> {};

@@ -2,29 +2,20 @@
 
 #include "UtilBox/InternalError.h"
 #include "UtilBox/Registry.h"
-#include "support/ScratchFolder.h"
+#include "support/HiveEnvironment.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
 class UpdateKinds : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
-
-    void SetUp() override {
-        ::setenv("KALMORA_HKLM_FILE", (Dir / "HKLM.reg").c_str(), 1);
-        ::setenv("KALMORA_HKCU_FILE", (Dir / "HKCU.reg").c_str(), 1);
-        SetStandardRegistryRoot("Software\\Kalmora");
-    }
-    void TearDown() override {
-        ResetStandardRegistryRoot();
-        ::unsetenv("KALMORA_HKLM_FILE");
-        ::unsetenv("KALMORA_HKCU_FILE");
-    }
+    TTestFolder Dir;
+    THiveEnvironment Hives{Dir.Path()};
 
     static TOnlineUpdateDirs Resolve(const std::string& kind) { return GetOnlineUpdateDirs(kind); }
 };

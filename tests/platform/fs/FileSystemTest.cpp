@@ -1,14 +1,14 @@
 #include "fs/FileSystem.h"
 
-#include "support/ScratchFolder.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 TEST(RenameWrappers, NoReplaceRefusesEveryExistingTarget) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "a", "A");
     WriteFile(dir / "b", "B");
     ::mkdir((dir / "empty").c_str(), 0755);
@@ -25,7 +25,7 @@ TEST(RenameWrappers, NoReplaceRefusesEveryExistingTarget) {
 }
 
 TEST(RenameWrappers, ExchangeSwapsBothEntries) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "a", "A");
     ::mkdir((dir / "d").c_str(), 0755);
     ASSERT_EQ(fs::RenameExchange(dir / "a", dir / "d"), 0);
@@ -46,7 +46,7 @@ TEST(PathParts, ParentAndBaseName) {
 }
 
 TEST(CopyFileAtomically, WithoutReplaceLeavesAnExistingTargetAlone) {
-    TScratchFolder dir;
+    TTestFolder dir;
     WriteFile(dir / "src", "new", 0750);
     WriteFile(dir / "dst", "old", 0600);
     EXPECT_EQ(fs::CopyFileAtomically(dir / "src", dir / "dst", false), EEXIST);

@@ -1,18 +1,15 @@
 #include "fs/TreeOps.h"
 
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/TestFolder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 using namespace kalmora;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
-
-void MakeDir(const std::string& path, mode_t mode = 0755) {
-    ASSERT_EQ(::mkdir(path.c_str(), mode), 0) << path;
-    ::chmod(path.c_str(), mode);
-}
 
 void Link(const std::string& text, const std::string& path) {
     ASSERT_EQ(::symlink(text.c_str(), path.c_str()), 0);
@@ -27,7 +24,7 @@ std::string LinkText(const std::string& path) {
 } // namespace
 
 TEST(RemoveTree, RemovesLinksWithoutFollowingThemAndOpensUpReadOnlyFolders) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string outside = dir / "outside";
     MakeDir(outside);
     WriteFile(outside + "/keep.txt", "keep");
@@ -57,7 +54,7 @@ TEST(RemoveTree, RemovesLinksWithoutFollowingThemAndOpensUpReadOnlyFolders) {
 }
 
 TEST(RemoveTree, RefusesWhatIsNoRealFolder) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "real");
     WriteFile(dir / "real/file", "x");
     Link(dir / "real", dir / "link");
@@ -70,7 +67,7 @@ TEST(RemoveTree, RefusesWhatIsNoRealFolder) {
 }
 
 TEST(CopyTree, MergesOverwritesAndKeepsModesAndLinks) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string source = dir / "src", target = dir / "dst";
     MakeDir(source);
     MakeDir(source + "/bin", 0750);
@@ -101,7 +98,7 @@ TEST(CopyTree, MergesOverwritesAndKeepsModesAndLinks) {
 }
 
 TEST(CopyTree, ReplacesFilesAtomicallySoOpenReadersKeepTheOldContent) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     MakeDir(dir / "dst");
     WriteFile(dir / "src/prog", "new program");
@@ -118,7 +115,7 @@ TEST(CopyTree, ReplacesFilesAtomicallySoOpenReadersKeepTheOldContent) {
 }
 
 TEST(CopyTree, CreatesAMissingTarget) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src", 0700);
     WriteFile(dir / "src/f", "f");
     ASSERT_TRUE(fs::CopyTree(dir / "src", dir / "a/b/dst"));
@@ -127,7 +124,7 @@ TEST(CopyTree, CreatesAMissingTarget) {
 }
 
 TEST(CopyTree, NeverWritesThroughALinkWhereAFolderGoes) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "outside");
     MakeDir(dir / "src");
     MakeDir(dir / "src/etc");
@@ -143,7 +140,7 @@ TEST(CopyTree, NeverWritesThroughALinkWhereAFolderGoes) {
 }
 
 TEST(CopyTree, ReportsTheFileThatCannotBeReplaced) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     WriteFile(dir / "src/name", "file");
     MakeDir(dir / "dst");
@@ -159,7 +156,7 @@ TEST(CopyTree, ReportsTheFileThatCannotBeReplaced) {
 }
 
 TEST(CopyTree, RemovesTemporariesOfKilledCopiesFromTheFoldersItWritesTo) {
-    TScratchFolder dir;
+    TTestFolder dir;
     MakeDir(dir / "src");
     MakeDir(dir / "src/bin");
     WriteFile(dir / "src/bin/tool", "new");

@@ -1,14 +1,15 @@
 // Hive behaviour across processes: refused writes, concurrent writers and writers killed mid-write.
 
 #include "registry/RegKey.h"
-#include "support/ScratchFolder.h"
+#include "support/ChildProcess.h"
+#include "support/TestFolder.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
 #include <random>
 
 using namespace kalmora::registry;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
@@ -46,7 +47,7 @@ struct TPipe {
 } // namespace
 
 TEST(HiveProcesses, AUserWhoCannotReplaceTheFileIsRefusedAndTheFileStays) {
-    TScratchFolder dir;
+    TTestFolder dir;
     const std::string folder = dir / "lib";
     ::mkdir(folder.c_str(), 0755);
     THive machine(HiveId::LocalMachine, folder + "/HKLM.reg");
@@ -72,7 +73,7 @@ TEST(HiveProcesses, AUserWhoCannotReplaceTheFileIsRefusedAndTheFileStays) {
 }
 
 TEST(HiveProcesses, TwoWritersAtOnceLoseNoValue) {
-    TScratchFolder dir;
+    TTestFolder dir;
     THive hive(HiveId::LocalMachine, dir / "HKLM.reg");
     constexpr int PerWriter = 200;
     TPipe start;
@@ -115,7 +116,7 @@ TEST(HiveProcesses, TwoWritersAtOnceLoseNoValue) {
 }
 
 TEST(HiveProcesses, AWriterKilledAtAnyInstantLeavesAHiveThatParses) {
-    TScratchFolder dir;
+    TTestFolder dir;
     THive hive(HiveId::LocalMachine, dir / "HKLM.reg");
     std::random_device device;
     const unsigned seed = device();

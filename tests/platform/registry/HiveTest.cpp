@@ -1,16 +1,16 @@
 #include "registry/RegKey.h"
-#include "support/ScratchFolder.h"
+#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 using namespace kalmora::registry;
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
 class Hive : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
+    TTestFolder Dir;
     THive Machine{HiveId::LocalMachine, Dir / "lib/HKLM.reg"};
     THive User{HiveId::CurrentUser, Dir / "config/kalmora/HKCU.reg"};
 

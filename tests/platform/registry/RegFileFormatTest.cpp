@@ -1,8 +1,11 @@
 #include "registry/RegFileFormat.h"
 
+#include "support/ParsedHive.h"
+
 #include <gtest/gtest.h>
 
 using namespace kalmora::registry;
+using kalmora::test::ParsedHive;
 
 namespace {
 
@@ -33,15 +36,6 @@ constexpr std::string_view HandWritten = R"(Windows Registry Editor Version 5.00
 "NAME"=""
 )";
 
-TRegNode Parsed(std::string_view text, HiveId hive = HiveId::LocalMachine) {
-    TRegFileContent content;
-    std::string error;
-    EXPECT_TRUE(ParseRegFile(text, content, error)) << error;
-    TRegNode root;
-    ApplySections(content, hive, root);
-    return root;
-}
-
 std::string Bytes(std::initializer_list<int> bytes) {
     std::string out;
     for (int b : bytes)
@@ -52,7 +46,7 @@ std::string Bytes(std::initializer_list<int> bytes) {
 } // namespace
 
 TEST(RegFileFormat, ReadsAHandWrittenFile) {
-    TRegNode root = Parsed(HandWritten);
+    TRegNode root = ParsedHive(HandWritten);
     const TRegNode* key = root.Find("SOFTWARE\\KALMORA");
     ASSERT_NE(key, nullptr);
     EXPECT_EQ(root.Find("Software")->Name, "Software"); // the first spelling stays
@@ -86,8 +80,8 @@ TEST(RegFileFormat, ReadsAHandWrittenFile) {
 }
 
 TEST(RegFileFormat, WritingAndReadingAgainKeepsEveryValue) {
-    TRegNode root = Parsed(HandWritten);
-    TRegNode again = Parsed(FormatRegFile(root, HiveId::LocalMachine));
+    TRegNode root = ParsedHive(HandWritten);
+    TRegNode again = ParsedHive(FormatRegFile(root, HiveId::LocalMachine));
     EXPECT_EQ(again, root);
 }
 
@@ -104,8 +98,8 @@ TEST(RegFileFormat, ReadsUtf16FilesWithBom) {
         utf16 += '\0';
     }
     utf16 += Bytes({0xFC, 0, 0xDF, 0, 'e', 0, '"', 0, '\r', 0, '\n', 0});
-    TRegNode fromUtf16 = Parsed(utf16, HiveId::CurrentUser);
-    EXPECT_EQ(fromUtf16, Parsed(utf8, HiveId::CurrentUser));
+    TRegNode fromUtf16 = ParsedHive(utf16, HiveId::CurrentUser);
+    EXPECT_EQ(fromUtf16, ParsedHive(utf8, HiveId::CurrentUser));
     EXPECT_EQ(fromUtf16.Find("Software\\Kalmora")->FindValue("Name")->Data, StringData("Gr\xC3\xBC\xC3\x9F"
                                                                                        "e"));
 }
@@ -123,7 +117,7 @@ TEST(RegFileFormat, KeepsEmptyKeysAndWritesTheFormatOfTheRegistryEditor) {
                                                         "\"Path\"=str(2):\"$HOME/bin\"\n"
                                                         "@=\"a\\\"b\\\\\"\n\n"
                                                         "[HKEY_CURRENT_USER\\Software\\Kalmora\\Empty]\n\n");
-    EXPECT_EQ(Parsed(FormatRegFile(root, HiveId::CurrentUser), HiveId::CurrentUser), root);
+    EXPECT_EQ(ParsedHive(FormatRegFile(root, HiveId::CurrentUser), HiveId::CurrentUser), root);
 }
 
 TEST(RegFileFormat, RefusesKeysNestedDeeperThanTheRegistryAllows) {
@@ -138,7 +132,7 @@ TEST(RegFileFormat, RefusesKeysNestedDeeperThanTheRegistryAllows) {
 }
 
 TEST(RegFileFormat, ImportDeletionsRemoveKeysAndValues) {
-    TRegNode root = Parsed(HandWritten);
+    TRegNode root = ParsedHive(HandWritten);
     TRegFileContent content;
     std::string error;
     ASSERT_TRUE(ParseRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"Blob\"=-\n"
@@ -158,7 +152,7 @@ TEST_P(RegFileValueRoundTrip, KeepsTypeAndBytes) {
     TRegNode root;
     const TRegValue& value = GetParam();
     root.Create("K").SetValue(value.Name, value.Type, value.Data);
-    TRegNode again = Parsed(FormatRegFile(root, HiveId::LocalMachine));
+    TRegNode again = ParsedHive(FormatRegFile(root, HiveId::LocalMachine));
     const TRegValue* read = again.Find("K") ? again.Find("K")->FindValue(value.Name) : nullptr;
     ASSERT_NE(read, nullptr) << FormatRegFile(root, HiveId::LocalMachine);
     EXPECT_EQ(read->Name, value.Name);

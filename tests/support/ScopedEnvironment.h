@@ -1,0 +1,36 @@
+#pragma once
+
+// Sets an environment variable for the life of one object and puts back what was there before.
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace kalmora::test {
+
+class TScopedEnvironment {
+public:
+    // Without a value the variable is unset for the object's life.
+    TScopedEnvironment(std::string name, const std::optional<std::string>& value) : FName(std::move(name)) {
+        if (const char* before = std::getenv(FName.c_str()))
+            FBefore = before;
+        if (value)
+            ::setenv(FName.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(FName.c_str());
+    }
+    ~TScopedEnvironment() {
+        if (FBefore)
+            ::setenv(FName.c_str(), FBefore->c_str(), 1);
+        else
+            ::unsetenv(FName.c_str());
+    }
+    TScopedEnvironment(const TScopedEnvironment&) = delete;
+    TScopedEnvironment& operator=(const TScopedEnvironment&) = delete;
+
+private:
+    std::string FName;
+    std::optional<std::string> FBefore;
+};
+
+} // namespace kalmora::test
