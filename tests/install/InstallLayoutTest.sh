@@ -28,8 +28,7 @@ if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
 fi
 rm -f "$prefix.log"
 
-programs=(kalmora-updater kalmora-reg kalmora-unzip)
-[ -x "$build/bin/kalmora-script" ] && programs+=(kalmora-script)
+programs=(kalmora-updater kalmora-reg kalmora-unzip kalmora-script)
 for p in "${programs[@]}"; do
   check "$p is installed" test -x "$prefix/bin/$p"
   check "$p --help answers from the installed place" bash -c '"$1" --help | grep -qi usage' _ "$prefix/bin/$p"
