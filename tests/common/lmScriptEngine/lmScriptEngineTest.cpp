@@ -106,19 +106,27 @@ TEST_F(Engine, RunObjectsAreFreedAlsoWhenTheRunRaises) {
 }
 
 TEST_F(Engine, ARealXmlDocumentOfAFailingRunIsReleased) {
-    // With the real vocabulary: the document wrapper joins the run's list and goes with it.
+    // With the real vocabulary: the document wrapper joins the run's list and its reference goes with it.
     TlmScriptEngine engine;
     RegisterCommonFunctions(engine.Adapter());
     RegisterUtilFunctions(engine.Adapter());
+    TIntfRef<IXmlDocument> kept;
     int listed = -1;
     engine.Adapter().DefineFunction(
-        "Test", "Listed", [&](Variant&, TJvInterpreterArgs&) { listed = W::CurrentInstanceList()->Count(); },
-        0, {}, ResultNotDeclared);
-    engine.SetSource("var d, n: Variant; begin d := GenerateNewXmlDoc; n := d.AddChild('root'); Listed; "
+        "Test", "Keep",
+        [&](Variant&, TJvInterpreterArgs& a) {
+            kept = AsXmlDocument(dynamic_cast<TObject*>(a[0].AsObject()));
+            listed = W::CurrentInstanceList()->Count();
+        },
+        1, {}, ResultNotDeclared);
+    engine.SetSource("var d, n: Variant; begin d := GenerateNewXmlDoc; n := d.AddChild('root'); Keep(d); "
                      "StrToInt('no number') end.");
     EXPECT_THROW(engine.Run(), EConvertError);
     EXPECT_EQ(listed, 2);
     EXPECT_EQ(W::InstanceListDepth(), 0);
+    auto* counted = dynamic_cast<TInterfacedObject*>(kept.get());
+    ASSERT_NE(counted, nullptr);
+    EXPECT_EQ(counted->RefCount(), 1) << "only the test's own reference is left";
 }
 
 TEST_F(Engine, NestedRunsFreeOnlyTheInnerRunsObjects) {
