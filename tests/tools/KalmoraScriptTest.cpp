@@ -1,12 +1,18 @@
 // kalmora-script run as a process: real scripts with parameters and the sample objects, and the exit status
 // and stderr line for each way a run can end.
 
-#include "support/ScratchFolder.h"
+#include "support/TestFolder.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-using namespace kalmora::testing;
+using namespace kalmora::test;
 
 namespace {
 
@@ -65,7 +71,7 @@ TRun RunTool(const std::vector<std::string>& args) {
 
 class ScriptTool : public ::testing::Test {
 protected:
-    TScratchFolder Dir;
+    TTestFolder Dir;
 
     std::string Script(const std::string& source, const std::string& name = "script.pas") {
         WriteFile(Dir / name, source);
