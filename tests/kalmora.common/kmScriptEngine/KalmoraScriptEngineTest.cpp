@@ -87,10 +87,12 @@ TEST(KalmoraEngineLifetime, FreesReportInvoicePaymentFiscalizationInThisOrder) {
     EXPECT_EQ(log, (std::vector<std::string>{"report", "invoice", "payment", "fiscalization"}));
 }
 
+// Answers none of the product interfaces.
+struct TPlainObject : public TlmInterfacedObject {};
+
 TEST_F(KalmoraEngine, AWrapperWithoutItsInterfaceReportsTheProductText) {
-    std::vector<std::string> log;
-    Engine.FiscalizationWrapper = std::make_unique<TIFiscalizationWrapper>(Make<TFreedLog>(log, "plain"));
-    Engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(Make<TFreedLog>(log, "plain"));
+    Engine.FiscalizationWrapper = std::make_unique<TIFiscalizationWrapper>(Make<TPlainObject>());
+    Engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(Make<TPlainObject>());
     EXPECT_EQ(RunFailing<EInternalError>("begin Print(fiscalization.DeviceId) end."),
               "Interface IFiscaliziation is not available");
     EXPECT_EQ(RunFailing<EInternalError>("begin Print(invoice.Number) end."),
