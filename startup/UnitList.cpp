@@ -2,6 +2,7 @@
 
 #include "UtilBox/UtilBoxUnit.h"
 #include "interpreter/InterpreterAdapter.h"
+#include "kmScriptEngine/ProductFunctions.h"
 #include "lmDebug/lmDebug.h"
 #include "lmScriptEngine/CommonFunctions.h"
 #include "lmScriptEngine/ManagedWrapper.h"
@@ -22,6 +23,10 @@ TUnit ReportingUnit(std::string name) {
 void StartLmScriptEngine() {
     RegisterCommonFunctions(GlobalRegistry());
     RegisterUtilFunctions(GlobalRegistry());
+}
+
+void StartKmScriptEngine() {
+    RegisterProductFunctions(GlobalRegistry());
 }
 
 } // namespace
@@ -55,6 +60,7 @@ TUnitList& ProgramUnits() {
         // The interpreter stops after both script units, so the registry they fill is freed last.
         {"JvInterpreter", {}, FinalizeInterpreter},
         {"lmScriptEngine", StartLmScriptEngine, TManagedInterfaceWrapper::ClearInstanceListStack},
+        {"kmScriptEngine", StartKmScriptEngine, {}},
         ReportingUnit("kmKartenzahlung"),
         ReportingUnit("kmWaren"),
         ReportingUnit("kmBaseDb"),

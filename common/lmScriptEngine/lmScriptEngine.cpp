@@ -1,20 +1,9 @@
 #include "lmScriptEngine.h"
 
 #include "UtilBox/TextHelpers.h"
+#include "runtime/Exceptions.h"
 
 namespace kalmora {
-namespace {
-
-// Pops the run's list on every way out of Run.
-class TInstanceListScope {
-public:
-    TInstanceListScope() { TManagedInterfaceWrapper::PushInstanceList(); }
-    ~TInstanceListScope() { TManagedInterfaceWrapper::PopInstanceList(); }
-    TInstanceListScope(const TInstanceListScope&) = delete;
-    TInstanceListScope& operator=(const TInstanceListScope&) = delete;
-};
-
-} // namespace
 
 TlmScriptEngine::TlmScriptEngine(void* owner) : TJvInterpreterProgram(owner) {
     OnGetValue = [this](TJvInterpreterProgram& sender, const std::string& identifier, Variant& value,
@@ -22,20 +11,50 @@ TlmScriptEngine::TlmScriptEngine(void* owner) : TJvInterpreterProgram(owner) {
                         bool& done) { ResolveIdentifier(sender, identifier, value, args, done); };
 }
 
+void TlmScriptEngine::Run() {
+    TManagedInterfaceWrapper::PushInstanceList();
+    try {
+        TJvInterpreterProgram::Run();
+    } catch (...) {
+        TManagedInterfaceWrapper::PopInstanceList();
+        throw;
+    }
+    TManagedInterfaceWrapper::PopInstanceList();
+}
+
 void TlmScriptEngine::ResolveIdentifier(TJvInterpreterProgram&, const std::string& identifier, Variant& value,
                                         TJvInterpreterArgs&, bool& done) {
-    // No early exit: a later parameter of the same name overrides an earlier one.
+    // No early exit: a host may append a parameter to override an earlier one of the same name.
+    const std::string wanted = LowerCaseAscii(identifier);
     for (const TScriptParam& param : Params) {
-        if (SameText(identifier, param.Name)) {
+        if (LowerCaseAscii(param.Name) == wanted) {
             value = param.Value;
             done = true;
         }
     }
 }
 
-void TlmScriptEngine::Run() {
-    TInstanceListScope scope;
-    TJvInterpreterProgram::Run();
+TIntfRef<IInterface> TlmScriptEngine::UnwrapInterface(TObject* object, const TGUID& iid,
+                                                      std::string_view displayName) {
+    return kalmora::UnwrapInterface(object, iid, displayName);
+}
+
+TIntfRef<IXmlDocument> TlmScriptEngine::AsXmlDocument(TObject* object) {
+    return kalmora::AsXmlDocument(object);
+}
+
+TIntfRef<IXmlNode> TlmScriptEngine::AsXmlNode(TObject* object) {
+    return kalmora::AsXmlNode(object);
+}
+
+TObject* ScriptArgObject(const Variant& value) {
+    TScriptObject* object = value.AsObject();
+    if (!object)
+        return nullptr;
+    auto* host = dynamic_cast<TObject*>(object);
+    if (!host)
+        throw EInvalidCast("Invalid class typecast");
+    return host;
 }
 
 } // namespace kalmora

@@ -6,18 +6,18 @@
 namespace kalmora {
 namespace {
 
-// The engine keeps ownership: the script's value only refers to the wrapper.
-template <class TWrapper>
-void Answer(const std::unique_ptr<TWrapper>& wrapper, const char* missingText, Variant& value, bool& done) {
+// The wrapper as a script value: the engine keeps ownership, the script only refers to it.
+void Answer(TObject* wrapper, std::string_view missingText, Variant& value, bool& done) {
     if (!wrapper)
-        throw Exception(missingText);
-    value = Variant::FromObject(wrapper.get());
+        throw Exception(std::string(missingText));
+    value = Variant::FromObject(wrapper);
     done = true;
 }
 
 } // namespace
 
 TKalmoraScriptEngine::~TKalmoraScriptEngine() {
+    // The product's order: the report first, the fiscalisation last.
     ReportWrapper.reset();
     InvoiceWrapper.reset();
     PaymentWrapper.reset();
@@ -28,13 +28,13 @@ void TKalmoraScriptEngine::ResolveIdentifier(TJvInterpreterProgram& sender, cons
                                              Variant& value, TJvInterpreterArgs& args, bool& done) {
     const std::string name = LowerCaseAscii(identifier);
     if (name == "invoice")
-        Answer(InvoiceWrapper, "Invoice is not available", value, done);
+        Answer(InvoiceWrapper.get(), "Invoice is not available", value, done);
     else if (name == "payment")
-        Answer(PaymentWrapper, "Payment is not available", value, done);
+        Answer(PaymentWrapper.get(), "Payment is not available", value, done);
     else if (name == "report")
-        Answer(ReportWrapper, "Report is not available", value, done);
+        Answer(ReportWrapper.get(), "Report is not available", value, done);
     else if (name == "fiscalization")
-        Answer(FiscalizationWrapper, "Fiscalization is not available", value, done);
+        Answer(FiscalizationWrapper.get(), "Fiscalization is not available", value, done);
     else
         TlmScriptEngine::ResolveIdentifier(sender, identifier, value, args, done);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-// The product's script program: besides named parameters it answers the names "invoice", "payment",
-// "report" and "fiscalization" with the product objects the host gave it. It owns those wrappers.
+// The product's script engine: the four product objects a script names as "invoice", "payment", "report" and
+// "fiscalization", ahead of any named parameter of the same name. The engine owns the wrappers it is given.
 
-#include "ProductWrappers.h"
+#include "kmScriptEngine/ProductWrappers.h"
 #include "lmScriptEngine/lmScriptEngine.h"
 
 #include <memory>
@@ -15,14 +15,12 @@ public:
     using TlmScriptEngine::TlmScriptEngine;
     ~TKalmoraScriptEngine() override;
 
-    // Each may be none; a script naming a missing one fails with "<Object> is not available".
     std::unique_ptr<TIRechnungWrapper> InvoiceWrapper;
     std::unique_ptr<TIFiscalizationWrapper> FiscalizationWrapper;
     std::unique_ptr<TIZahlungseingangWrapper> PaymentWrapper;
     std::unique_ptr<TIStandardReportsWrapper> ReportWrapper;
 
-    // The four product names (any letter case) before the named parameters; a parameter called "invoice"
-    // is never seen.
+    // A product name whose object the engine does not have raises Exception "... is not available".
     void ResolveIdentifier(TJvInterpreterProgram& sender, const std::string& identifier, Variant& value,
                            TJvInterpreterArgs& args, bool& done) override;
 

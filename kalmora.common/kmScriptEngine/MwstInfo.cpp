@@ -15,19 +15,6 @@ TMwstInfo::~TMwstInfo() {
     }
 }
 
-Variant TMwstInfo::AdoptByScript(std::unique_ptr<TMwstInfo> info) noexcept {
-    if (!info)
-        return {};
-    info->FScriptOwned = true;
-    return Variant::FromObject(info.release());
-}
-
-void TMwstInfo::ScriptRelease() noexcept {
-    // A cursor that a host keeps itself is only referred to by script values, never freed by them.
-    if (--FScriptRefs == 0 && FScriptOwned)
-        delete this;
-}
-
 bool TMwstInfo::First() {
     FQuery->First();
     return !FQuery->Eof();
@@ -41,6 +28,19 @@ bool TMwstInfo::Next() {
 TMwstInfo::TValues TMwstInfo::GetValues() {
     return {FQuery->FieldAsCurrency("mwstsatz"), FQuery->FieldAsCurrency("netto"),
             FQuery->FieldAsCurrency("Mwst")};
+}
+
+Variant TMwstInfo::ToScript(std::unique_ptr<TMwstInfo> info) noexcept {
+    if (!info)
+        return {};
+    info->FScriptOwned = true;
+    return Variant::FromObject(info.release());
+}
+
+void TMwstInfo::ScriptRelease() noexcept {
+    // A cursor the host still owns is only counted, never freed here.
+    if (--FScriptRefs == 0 && FScriptOwned)
+        delete this;
 }
 
 } // namespace kalmora

@@ -1,7 +1,11 @@
 #pragma once
 
 // A cursor over the VAT breakdown of one invoice (script type "TVatInfo"). It hands its query back to the
-// database when it is destroyed. A cursor handed to a script belongs to the script values that refer to it.
+// database when it is destroyed.
+//
+// A cursor handed to a script belongs to the script's references to it: it lives while any script value
+// refers to it and is freed with the last one. So a script that creates cursors in a loop does not pile them
+// up until the run ends, and one kept in a variable stays valid as long as the variable holds it.
 
 #include "ProductInterfaces.h"
 #include "interpreter/Variant.h"
@@ -30,9 +34,8 @@ public:
     // The current row's "mwstsatz", "netto" and "Mwst"; the cursor stays.
     TValues GetValues();
 
-    // A script value for the cursor that owns it from then on: the last script value to drop it frees it,
-    // so a script neither leaks it nor sees it freed while it still refers to it.
-    static Variant AdoptByScript(std::unique_ptr<TMwstInfo> info) noexcept;
+    // The cursor as a script value; from then on the script's references own it.
+    static Variant ToScript(std::unique_ptr<TMwstInfo> info) noexcept;
     void ScriptAddRef() noexcept override { ++FScriptRefs; }
     void ScriptRelease() noexcept override;
 

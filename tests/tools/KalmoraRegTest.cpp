@@ -4,6 +4,7 @@
 #include "support/HiveEnvironment.h"
 #include "support/ParsedHive.h"
 #include "support/TestFolder.h"
+#include "support/ToolProcess.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -13,59 +14,10 @@ using namespace kalmora::test;
 
 namespace {
 
-struct TRun {
-    int Exit = -1;
-    std::string Out, Err;
-};
+using TRun = TToolRun;
 
-std::string Drain(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    return text;
-}
-
-// Runs the tool with `args`, `input` on its stdin. Output is small, so reading one pipe after the other is
-// safe.
 TRun RunTool(const std::vector<std::string>& args, const std::string& input = {}) {
-    int in[2], out[2], err[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0)
-        return {};
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            ::close(fd);
-        std::vector<char*> argv{const_cast<char*>(KALMORA_REG_TOOL)};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(KALMORA_REG_TOOL, argv.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    (void)!::write(in[1], input.data(), input.size());
-    ::close(in[1]);
-    TRun run;
-    run.Out = Drain(out[0]);
-    run.Err = Drain(err[0]);
-    ::close(out[0]);
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunProgram(KALMORA_REG_TOOL, args, input);
 }
 
 class RegTool : public ::testing::Test {

@@ -1,8 +1,9 @@
-// The generic engine: named parameters as scripts read them, and the objects a run creates living exactly as
-// long as that run, also when it fails or when runs nest.
+// The generic engine: named parameters as scripts read them, and the run's instance list freeing what the
+// run made, on errors and in nested runs too.
 
 #include "lmScriptEngine/lmScriptEngine.h"
 
+#include "UtilBox/InternalError.h"
 #include "lmScriptEngine/CommonFunctions.h"
 #include "runtime/Exceptions.h"
 
@@ -11,157 +12,155 @@
 namespace kalmora {
 namespace {
 
-using W = TManagedInterfaceWrapper;
-
-struct TTracked : public TlmInterfacedObject {
-    explicit TTracked(int& alive) : FAlive(alive) { ++FAlive; }
-    ~TTracked() override { --FAlive; }
+// An interface object that counts how many of its kind are alive.
+struct TProbe : public TlmInterfacedObject {
+    explicit TProbe(int& alive) : FAlive(alive) { ++FAlive; }
+    ~TProbe() override { --FAlive; }
     int& FAlive;
 };
 
-// An engine whose own registry can print and create tracked run objects.
-class Engine : public ::testing::Test {
+class ScriptEngine : public testing::Test {
 protected:
-    Engine() {
-        Define(Script);
-        Script.Adapter().DefineFunction(
-            "Test", "NewTracked",
+    ScriptEngine() { Prepare(Engine); }
+    ~ScriptEngine() override { TManagedInterfaceWrapper::ClearInstanceListStack(); }
+
+    // The vocabulary and the test's own functions: Note records a text, NewProbe makes a run-owned wrapper,
+    // Alive counts the probes, RunInner runs a second engine from inside the first one's run.
+    void Prepare(TlmScriptEngine& engine) {
+        TJvInterpreterAdapter& adapter = engine.Adapter();
+        RegisterCommonFunctions(adapter);
+        RegisterUtilFunctions(adapter);
+        adapter.DefineFunction(
+            "Test", "Note", [this](Variant&, TJvInterpreterArgs& a) { Notes.push_back(a[0].AsString()); }, 1,
+            {}, ResultNotDeclared);
+        adapter.DefineFunction(
+            "Test", "NewProbe",
             [this](Variant& r, TJvInterpreterArgs&) {
-                r = Variant::FromObject(new TIXmlDocumentWrapper(Make<TTracked>(Alive)));
+                r = Variant::FromObject(new TIXmlDocumentWrapper(Make<TProbe>(Alive)));
             },
             0, {}, ResultNotDeclared);
-    }
-    ~Engine() override { W::ClearInstanceListStack(); }
-
-    void Define(TlmScriptEngine& engine) {
-        engine.Adapter().DefineFunction(
-            "Test", "Print", [this](Variant&, TJvInterpreterArgs& a) { Output += a[0].AsString() + "\n"; }, 1,
-            {}, ResultNotDeclared);
-    }
-
-    Variant Resolve(TlmScriptEngine& engine, const std::string& name, bool& done) {
-        Variant value("untouched");
-        TJvInterpreterArgs args;
-        done = false;
-        engine.ResolveIdentifier(engine, name, value, args, done);
-        return value;
+        adapter.DefineFunction(
+            "Test", "Alive", [this](Variant& r, TJvInterpreterArgs&) { r = Variant(Alive); }, 0, {},
+            ResultNotDeclared);
+        adapter.DefineFunction(
+            "Test", "RunInner",
+            [this](Variant&, TJvInterpreterArgs& a) {
+                TlmScriptEngine inner;
+                Prepare(inner);
+                inner.SetSource(a[0].AsString());
+                inner.Run();
+            },
+            1, {}, ResultNotDeclared);
     }
 
-    TlmScriptEngine Script;
-    std::string Output;
+    void Run(const std::string& source) {
+        Engine.SetSource(source);
+        Engine.Run();
+    }
+
+    TlmScriptEngine Engine;
+    std::vector<std::string> Notes;
     int Alive = 0;
 };
 
-TEST_F(Engine, OfTwoParamsDifferingInCaseTheLaterWinsForEitherSpelling) {
-    Script.Params = {{"Kunde", Variant("first")}, {"other", Variant(1)}, {"KUNDE", Variant("second")}};
+TEST_F(ScriptEngine, OfTwoParamsDifferingInCaseTheLaterWinsForEitherSpelling) {
+    Engine.Params = {{"Kunde", Variant("first")}, {"other", Variant(7)}, {"KUNDE", Variant("second")}};
+    for (const std::string spelling : {"Kunde", "KUNDE", "kunde"}) {
+        Variant value;
+        bool done = false;
+        TJvInterpreterArgs args;
+        Engine.ResolveIdentifier(Engine, spelling, value, args, done);
+        EXPECT_TRUE(done) << spelling;
+        EXPECT_EQ(value.AsString(), "second") << spelling;
+    }
+    Run("begin Note(kunde + ' ' + IntToStr(OTHER)) end.");
+    EXPECT_EQ(Notes, std::vector<std::string>{"second 7"});
+}
+
+TEST_F(ScriptEngine, UnknownNameLeavesValueAndDoneUntouched) {
+    Engine.Params = {{"Kunde", Variant("x")}};
+    Variant value(42);
     bool done = false;
-    for (const char* name : {"Kunde", "kunde", "KUNDE", "kUNDE"}) {
-        EXPECT_EQ(Resolve(Script, name, done).AsString(), "second") << name;
-        EXPECT_TRUE(done) << name;
-    }
-    Script.SetSource("begin Print(kunde); Print(Other + 1) end.");
-    Script.Run();
-    EXPECT_EQ(Output, "second\n2\n");
-}
-
-TEST_F(Engine, AnUnknownNameLeavesValueAndDoneAndTheRunNamesIt) {
-    Script.Params = {{"Kunde", Variant("x")}};
-    bool done = true;
-    EXPECT_EQ(Resolve(Script, "Kunden", done).AsString(), "untouched");
+    TJvInterpreterArgs args;
+    Engine.ResolveIdentifier(Engine, "Kunden", value, args, done);
     EXPECT_FALSE(done);
-    // Only ASCII letters fold: a non-ASCII spelling is another name.
-    Script.Params = {{"Straße", Variant("x")}};
-    EXPECT_EQ(Resolve(Script, "STRAßE", done).AsString(), "x");
-    EXPECT_EQ(Resolve(Script, "strasse", done).AsString(), "untouched");
+    EXPECT_EQ(value.AsInteger(), 42);
+    EXPECT_THROW(Run("begin Note(Kunden) end."), EScriptError);
+}
 
-    Script.SetSource("begin\n  Print(Nirgends)\nend.");
+TEST_F(ScriptEngine, WhatARunMadeIsFreedAtItsEnd) {
+    Run("var d: IXmlDoc;\n"
+        "begin d := NewProbe; NewProbe; Note(IntToStr(Alive)) end.");
+    EXPECT_EQ(Notes, std::vector<std::string>{"2"});
+    EXPECT_EQ(Alive, 0);
+    EXPECT_EQ(TManagedInterfaceWrapper::InstanceListDepth(), 0);
+}
+
+TEST_F(ScriptEngine, WhatARunMadeIsFreedAlsoWhenTheRunRaises) {
     try {
-        Script.Run();
-        FAIL() << "unresolved name accepted";
-    } catch (const EScriptError& e) {
-        EXPECT_NE(e.Message().find("Nirgends"), std::string::npos) << e.Message();
-        EXPECT_EQ(e.Line(), 2);
+        Run("var d: IXmlDoc;\n"
+            "begin d := GenerateNewXmlDoc; d := NewProbe; raise EConvertError.Create('stop') end.");
+        FAIL() << "the run ended normally";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.ClassName(), "EConvertError");
+        EXPECT_EQ(e.Message(), "stop");
     }
-    EXPECT_EQ(W::InstanceListDepth(), 0);
+    EXPECT_EQ(Alive, 0);
+    EXPECT_EQ(TManagedInterfaceWrapper::InstanceListDepth(), 0);
+    // A later run starts with a list of its own again.
+    Run("begin NewProbe; Note(IntToStr(Alive)) end.");
+    EXPECT_EQ(Notes, std::vector<std::string>{"1"});
 }
 
-TEST_F(Engine, RunObjectsAreFreedWhenTheRunEnds) {
-    Script.SetSource("var d: Variant; begin d := NewTracked; NewTracked; Print('made') end.");
-    Script.Run();
-    EXPECT_EQ(Output, "made\n");
-    EXPECT_EQ(Alive, 0);
-    EXPECT_EQ(W::InstanceListDepth(), 0);
-}
-
-TEST_F(Engine, RunObjectsAreFreedAlsoWhenTheRunRaises) {
-    Script.SetSource("var d: Variant; begin d := NewTracked; raise Exception.Create('kaputt') end.");
-    EXPECT_THROW(Script.Run(), Exception);
-    EXPECT_EQ(Alive, 0);
-    EXPECT_EQ(W::InstanceListDepth(), 0);
-    // The engine stays usable.
-    Script.SetSource("begin NewTracked; Print('again') end.");
-    Script.Run();
-    EXPECT_EQ(Output, "again\n");
+TEST_F(ScriptEngine, NestedRunFreesOnlyItsOwnObjects) {
+    Run("var d: IXmlDoc;\n"
+        "begin\n"
+        "  NewProbe;\n"
+        "  d := GenerateNewXmlDoc;\n"
+        "  RunInner('begin NewProbe; NewProbe; Note(IntToStr(Alive)) end.');\n"
+        "  Note(IntToStr(Alive));\n"
+        "  d.AddChild('usable');\n"
+        "end.");
+    EXPECT_EQ(Notes, (std::vector<std::string>{"3", "1"}));
     EXPECT_EQ(Alive, 0);
 }
 
-TEST_F(Engine, ARealXmlDocumentOfAFailingRunIsReleased) {
-    // With the real vocabulary: the document wrapper joins the run's list and its reference goes with it.
-    TlmScriptEngine engine;
-    RegisterCommonFunctions(engine.Adapter());
-    RegisterUtilFunctions(engine.Adapter());
-    TIntfRef<IXmlDocument> kept;
-    int listed = -1;
-    engine.Adapter().DefineFunction(
-        "Test", "Keep",
-        [&](Variant&, TJvInterpreterArgs& a) {
-            kept = AsXmlDocument(dynamic_cast<TObject*>(a[0].AsObject()));
-            listed = W::CurrentInstanceList()->Count();
-        },
-        1, {}, ResultNotDeclared);
-    engine.SetSource("var d, n: Variant; begin d := GenerateNewXmlDoc; n := d.AddChild('root'); Keep(d); "
-                     "StrToInt('no number') end.");
-    EXPECT_THROW(engine.Run(), EConvertError);
-    EXPECT_EQ(listed, 2);
-    EXPECT_EQ(W::InstanceListDepth(), 0);
-    auto* counted = dynamic_cast<TInterfacedObject*>(kept.get());
-    ASSERT_NE(counted, nullptr);
-    EXPECT_EQ(counted->RefCount(), 1) << "only the test's own reference is left";
-}
-
-TEST_F(Engine, NestedRunsFreeOnlyTheInnerRunsObjects) {
-    TlmScriptEngine inner;
-    Define(inner);
-    int innerAlive = 0;
-    inner.Adapter().DefineFunction(
-        "Test", "NewInner",
-        [&](Variant& r, TJvInterpreterArgs&) {
-            r = Variant::FromObject(new TIXmlNodeWrapper(Make<TTracked>(innerAlive)));
-        },
-        0, {}, ResultNotDeclared);
-    inner.SetSource("var a, b: Variant; begin a := NewInner; b := NewInner; Print('inner') end.");
-    int outerDuringInner = -1;
-    int innerAfterInner = -1;
-    Script.Adapter().DefineFunction(
-        "Test", "RunInner",
-        [&](Variant&, TJvInterpreterArgs&) {
-            inner.Run();
-            outerDuringInner = Alive;
-            innerAfterInner = innerAlive;
-        },
-        0, {}, ResultNotDeclared);
-    Script.SetSource("var d: Variant; begin d := NewTracked; RunInner; Print('outer') end.");
-    Script.Run();
-    EXPECT_EQ(Output, "inner\nouter\n");
-    EXPECT_EQ(innerAfterInner, 0);
-    EXPECT_EQ(outerDuringInner, 1);
+TEST_F(ScriptEngine, NestedRunThatRaisesStillFreesItsObjectsAndTheOuterRunGoesOn) {
+    Run("begin\n"
+        "  NewProbe;\n"
+        "  try\n"
+        "    RunInner('begin NewProbe; raise EConvertError.Create(''inner'') end.');\n"
+        "  except\n"
+        "    on E: Exception do Note(E.ClassName + ' ' + E.Message + ' ' + IntToStr(Alive));\n"
+        "  end;\n"
+        "end.");
+    EXPECT_EQ(Notes, std::vector<std::string>{"EConvertError inner 1"});
     EXPECT_EQ(Alive, 0);
 }
 
-TEST_F(Engine, UnwrappingNoneYieldsNone) {
+TEST_F(ScriptEngine, ADocumentWhereANodeBelongsIsNamedAsTheMissingInterface) {
+    Run("begin\n"
+        "  try\n"
+        "    AddChildValue(GenerateNewXmlDoc, 'a', 'b');\n"
+        "  except\n"
+        "    on E: Exception do Note(E.ClassName + ': ' + E.Message);\n"
+        "  end;\n"
+        "end.");
+    EXPECT_EQ(Notes, std::vector<std::string>{"EInternalError: Interface is not available: IXmlNode"});
+}
+
+TEST(ScriptEngineUnwrap, NoneGivesNoneAndAnUnnamedIdentityIsShownInLowerCase) {
+    EXPECT_FALSE(TlmScriptEngine::UnwrapInterface(nullptr, IXmlNode::IID, "IXmlNode"));
     EXPECT_FALSE(TlmScriptEngine::AsXmlDocument(nullptr));
     EXPECT_FALSE(TlmScriptEngine::AsXmlNode(nullptr));
-    EXPECT_FALSE(TlmScriptEngine::UnwrapInterface(nullptr, IXmlNode::IID, "IXmlNode"));
+    int alive = 0;
+    TInterfaceWrapper wrapper(Make<TProbe>(alive));
+    try {
+        TlmScriptEngine::UnwrapInterface(&wrapper, IXmlDocument::IID, "");
+        FAIL() << "no error";
+    } catch (const EInternalError& e) {
+        EXPECT_EQ(e.Message(), "Interface is not available: 395950c3-7e5d-11d4-83da-00c04f60b2dd");
+    }
 }
 
 } // namespace

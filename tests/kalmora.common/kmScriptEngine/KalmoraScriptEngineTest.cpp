@@ -1,103 +1,116 @@
-// The product engine: its four names before the named parameters, the texts for missing objects, and the
-// order in which it frees the objects it owns.
+// The product engine: the four product names ahead of parameters, the texts for missing objects, and the
+// order in which the engine lets go of its objects.
 
-#include "ProductScriptTest.h"
-#include "UtilBox/InternalError.h"
+#include "kmScriptEngine/KalmoraScriptEngine.h"
+
+#include "kmScriptEngine/ProductFunctions.h"
+#include "kmScriptEngine/SampleObjects.h"
 #include "runtime/Exceptions.h"
 
-#include <vector>
+#include <gtest/gtest.h>
+#include <sstream>
 
-namespace kalmora::test {
+namespace kalmora {
 namespace {
 
-using KalmoraEngine = ProductScript;
-
-Variant Resolve(TKalmoraScriptEngine& engine, const std::string& name, bool& done) {
-    Variant value("untouched");
-    TJvInterpreterArgs args;
-    done = false;
-    engine.ResolveIdentifier(engine, name, value, args, done);
-    return value;
-}
-
-TEST_F(KalmoraEngine, ProductNamesInAnyCaseBeatParamsOfTheSameName) {
-    GiveSamples();
-    Engine.Params = {{"invoice", Variant("param")}, {"Kunde", Variant("Meier")}};
-    bool done = false;
-    for (const char* name : {"invoice", "Invoice", "INVOICE", "iNvOiCe"}) {
-        Variant value = Resolve(Engine, name, done);
-        ASSERT_TRUE(value.IsObject()) << name;
-        EXPECT_EQ(value.ObjectValue(), Engine.InvoiceWrapper.get()) << name;
-        EXPECT_TRUE(done);
-    }
-    EXPECT_EQ(Resolve(Engine, "Payment", done).ObjectValue(), Engine.PaymentWrapper.get());
-    EXPECT_EQ(Resolve(Engine, "REPORT", done).ObjectValue(), Engine.ReportWrapper.get());
-    EXPECT_EQ(Resolve(Engine, "Fiscalization", done).ObjectValue(), Engine.FiscalizationWrapper.get());
-    // Other names still reach the parameters; near misses are not product names.
-    EXPECT_EQ(Resolve(Engine, "KUNDE", done).AsString(), "Meier");
-    EXPECT_FALSE(Resolve(Engine, "invoices", done).IsObject());
-    EXPECT_FALSE(done);
-
-    EXPECT_EQ(Run("begin Print(Invoice.Number + ' ' + kunde) end."), "2024-0815 Meier\n");
-}
-
-TEST_F(KalmoraEngine, MissingProductObjectsNameThemselves) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"invoice", "Invoice is not available"},
-        {"Payment", "Payment is not available"},
-        {"report", "Report is not available"},
-        {"FISCALIZATION", "Fiscalization is not available"},
-    };
-    // A parameter of the name does not stand in for the missing object.
-    Engine.Params = {{"payment", Variant(1)}};
-    for (const auto& [name, text] : cases) {
-        bool done = false;
-        try {
-            Resolve(Engine, name, done);
-            ADD_FAILURE() << name << " resolved";
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.Message(), text);
-            EXPECT_EQ(e.ClassName(), "Exception");
-        }
-        EXPECT_FALSE(done);
-    }
-    EXPECT_EQ(RunFailing("var p: Variant; begin p := payment end."), "Payment is not available");
-    EXPECT_EQ(Run("begin try Print(payment.Paid) except on E: Exception do Print(E.Message) end end."),
-              "Payment is not available\n");
-}
-
-// Records the order in which the wrapped objects go.
-struct TFreedLog : public TlmInterfacedObject {
-    TFreedLog(std::vector<std::string>& log, std::string name) : Log(log), Name(std::move(name)) {}
-    ~TFreedLog() override { Log.push_back(Name); }
-    std::vector<std::string>& Log;
-    std::string Name;
+// Resolves one identifier; done tells whether the engine answered.
+struct TResolved {
+    Variant Value;
+    bool Done = false;
 };
 
-TEST(KalmoraEngineLifetime, FreesReportInvoicePaymentFiscalizationInThisOrder) {
+TResolved Resolve(TKalmoraScriptEngine& engine, const std::string& identifier) {
+    TResolved resolved;
+    TJvInterpreterArgs args;
+    engine.ResolveIdentifier(engine, identifier, resolved.Value, args, resolved.Done);
+    return resolved;
+}
+
+TEST(KalmoraScriptEngine, ProductNamesInAnyCaseBeatParamsOfTheSameName) {
+    TKalmoraScriptEngine engine;
+    engine.Params = {{"invoice", Variant("param")}, {"Kunde", Variant("k")}};
+    engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(NewSampleInvoice());
+    std::ostringstream out;
+    engine.ReportWrapper = std::make_unique<TIStandardReportsWrapper>(NewSampleReport(out));
+    for (const std::string spelling : {"invoice", "Invoice", "INVOICE", "inVoIce"}) {
+        TResolved r = Resolve(engine, spelling);
+        ASSERT_TRUE(r.Done) << spelling;
+        EXPECT_EQ(r.Value.AsObject(), engine.InvoiceWrapper.get()) << spelling;
+    }
+    EXPECT_EQ(Resolve(engine, "REPORT").Value.AsObject(), engine.ReportWrapper.get());
+    EXPECT_EQ(Resolve(engine, "kunde").Value.AsString(), "k");
+    EXPECT_FALSE(Resolve(engine, "invoices").Done);
+}
+
+TEST(KalmoraScriptEngine, EachMissingProductObjectHasItsOwnText) {
+    TKalmoraScriptEngine engine;
+    // A parameter of the same name does not stand in for the missing object.
+    engine.Params = {{"payment", Variant("param")}};
+    const std::pair<const char*, const char*> cases[] = {{"Invoice", "Invoice is not available"},
+                                                         {"PAYMENT", "Payment is not available"},
+                                                         {"report", "Report is not available"},
+                                                         {"Fiscalization", "Fiscalization is not available"}};
+    for (const auto& [name, text] : cases) {
+        try {
+            Resolve(engine, name);
+            ADD_FAILURE() << name << " resolved";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.ClassName(), "Exception") << name;
+            EXPECT_EQ(e.Message(), text) << name;
+        }
+    }
+}
+
+TEST(KalmoraScriptEngine, AScriptNamingAMissingPaymentEndsWithThatError) {
+    TKalmoraScriptEngine engine;
+    RegisterProductFunctions(engine.Adapter());
+    engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(NewSampleInvoice());
+    engine.SetSource("var n: string; begin n := invoice.Number; n := payment.Date end.");
+    try {
+        engine.Run();
+        FAIL() << "the run ended normally";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Payment is not available");
+    }
+    EXPECT_EQ(TManagedInterfaceWrapper::InstanceListDepth(), 0);
+}
+
+// Records its name when the last reference to it goes.
+struct TLogged : public TlmInterfacedObject {
+    TLogged(std::string name, std::vector<std::string>& log) : FName(std::move(name)), FLog(log) {}
+    ~TLogged() override { FLog.push_back(FName); }
+    std::string FName;
+    std::vector<std::string>& FLog;
+};
+
+TEST(KalmoraScriptEngine, DestructionFreesReportInvoicePaymentFiscalizationInThatOrder) {
     std::vector<std::string> log;
     {
         TKalmoraScriptEngine engine;
+        engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(Make<TLogged>("invoice", log));
         engine.FiscalizationWrapper =
-            std::make_unique<TIFiscalizationWrapper>(Make<TFreedLog>(log, "fiscalization"));
-        engine.PaymentWrapper = std::make_unique<TIZahlungseingangWrapper>(Make<TFreedLog>(log, "payment"));
-        engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(Make<TFreedLog>(log, "invoice"));
-        engine.ReportWrapper = std::make_unique<TIStandardReportsWrapper>(Make<TFreedLog>(log, "report"));
+            std::make_unique<TIFiscalizationWrapper>(Make<TLogged>("fiscalization", log));
+        engine.PaymentWrapper = std::make_unique<TIZahlungseingangWrapper>(Make<TLogged>("payment", log));
+        engine.ReportWrapper = std::make_unique<TIStandardReportsWrapper>(Make<TLogged>("report", log));
     }
     EXPECT_EQ(log, (std::vector<std::string>{"report", "invoice", "payment", "fiscalization"}));
 }
 
-// Answers none of the product interfaces.
-struct TPlainObject : public TlmInterfacedObject {};
-
-TEST_F(KalmoraEngine, AWrapperWithoutItsInterfaceReportsTheProductText) {
-    Engine.FiscalizationWrapper = std::make_unique<TIFiscalizationWrapper>(Make<TPlainObject>());
-    Engine.InvoiceWrapper = std::make_unique<TIRechnungWrapper>(Make<TPlainObject>());
-    EXPECT_EQ(RunFailing<EInternalError>("begin Print(fiscalization.DeviceId) end."),
-              "Interface IFiscaliziation is not available");
-    EXPECT_EQ(RunFailing<EInternalError>("begin Print(invoice.Number) end."),
-              "Interface IRechnung is not available");
+TEST(KalmoraScriptEngine, UnwrappingChecksTheWrapperClassAndTheIdentity) {
+    EXPECT_FALSE(TKalmoraScriptEngine::AsRechnung(nullptr));
+    TIRechnungWrapper invoice(NewSampleInvoice());
+    EXPECT_TRUE(TKalmoraScriptEngine::AsRechnung(&invoice));
+    EXPECT_THROW(TKalmoraScriptEngine::AsZahlungseingang(&invoice), EInvalidCast);
+    // The fiscalisation's text keeps the product's spelling.
+    TIFiscalizationWrapper notFiscal(NewSampleInvoice());
+    try {
+        TKalmoraScriptEngine::AsFiscalization(&notFiscal);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.ClassName(), "EInternalError");
+        EXPECT_EQ(e.Message(), "Interface IFiscaliziation is not available");
+    }
 }
 
 } // namespace
-} // namespace kalmora::test
+} // namespace kalmora
