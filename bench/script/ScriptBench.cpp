@@ -4,6 +4,8 @@
 // Both must print the same result, or the case counts as failed.
 // Usage: script-bench [RUNS] (default 5).
 
+#include "BenchArguments.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -72,11 +74,9 @@ constexpr double TargetRatio = 1.0;
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--help") {
-        std::printf("usage: script-bench [RUNS]\n");
+    int runs = 0;
+    if (!kalmora::bench::ReadRunCount(argc, argv, "usage: script-bench [RUNS]", 5, runs))
         return 0;
-    }
-    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string ours = KALMORA_SCRIPT;
     const std::string programs = KALMORA_SCRIPT_PROGRAMS;
     std::printf("interpreter: %s\nbest of %d runs; ratio = our CPU time / CPython's CPU time\n\n",

@@ -5,6 +5,7 @@
 // Usage: unzip-bench [RUNS] (default 3). The archives are made in a temporary folder below $TMPDIR and
 // removed; TMPDIR=/dev/shm measures the extractors rather than the disk.
 
+#include "BenchArguments.h"
 #include "support/TestFolder.h"
 
 #include <algorithm>
@@ -163,11 +164,9 @@ constexpr size_t OurTools = 2;
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--help") {
-        std::printf("usage: unzip-bench [RUNS]\n");
+    int runs = 0;
+    if (!kalmora::bench::ReadRunCount(argc, argv, "usage: unzip-bench [RUNS]", 3, runs))
         return 0;
-    }
-    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const std::string ours = KALMORA_UNZIP;
     const kalmora::test::TTestFolder folder;
     const std::string& work = folder.Path();

@@ -5,12 +5,11 @@
 #include "lmDebug/lmDebug.h"
 #include "lmScriptEngine/CommonFunctions.h"
 #include "lmScriptEngine/ManagedWrapper.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestFolder.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
-#include <unistd.h>
 
 using namespace kalmora;
 
@@ -41,23 +40,19 @@ TEST(UnitList, ShutdownErrorsDoNotStopTheOtherUnits) {
 }
 
 TEST(ProgramUnits, DebugLogIsFirstAndLastWithTheShutdownReportsBetween) {
-    auto dir = std::filesystem::temp_directory_path() / ("units-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    setenv("KALMORA_DEBUG_LEVEL", "$7E814004", 1);
+    // The debug file goes to the current directory.
+    const test::TTestFolder dir;
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
     {
+        test::TScopedEnvironment level("KALMORA_DEBUG_LEVEL", "$7E814004");
         TUnitSession session;
         EXPECT_EQ(GetDebugLevel(), 0x7E814004u);
     }
-    unsetenv("KALMORA_DEBUG_LEVEL");
     std::filesystem::current_path(cwd);
-    auto file = dir / "UnitListTest.Debug.log";
-    ASSERT_TRUE(std::filesystem::exists(file));
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    std::string text = s.str();
+    const std::string file = dir / "UnitListTest.Debug.log";
+    ASSERT_TRUE(test::Exists(file));
+    const std::string text = test::ReadFile(file);
     std::vector<std::string> expected = {
         "Starting Debug-Log.", "Finalize kmBaseDb",    "Finalize kmWaren", "Finalize kmKartenzahlung",
         "Finalize ComUnit2",   "Finalize lmDbObjects", "Finalize lmdbStd", "Stopping Debug-Log."};
@@ -67,7 +62,6 @@ TEST(ProgramUnits, DebugLogIsFirstAndLastWithTheShutdownReportsBetween) {
         ASSERT_NE(found, std::string::npos) << line << " missing or out of order in:\n" << text;
         at = found + line.size();
     }
-    std::filesystem::remove_all(dir);
 }
 
 // One registration as a script sees it.

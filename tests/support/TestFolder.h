@@ -3,6 +3,7 @@
 // A fresh folder below the temporary directory for one test, removed with everything in it afterwards, and
 // the small file readers and writers the tests use on it.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace kalmora::test {
 
@@ -72,6 +74,16 @@ inline void MakeDir(const std::string& path, mode_t mode = 0755) {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in `folder`, sorted; none when it is no folder.
+inline std::vector<std::string> FileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline bool Exists(const std::string& path) {

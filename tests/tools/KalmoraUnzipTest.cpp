@@ -278,9 +278,14 @@ TEST_F(KalmoraUnzipTest, WrongOrMissingPasswordFailsEveryEncryptedFile) {
     for (const std::string& password : {std::string(), std::string(" falsch")}) {
         TRun run = Run(Quote(Archive()) + " " + Quote(Target()) + password);
         EXPECT_EQ(run.status, 1) << password;
-        EXPECT_EQ(run.err,
-                  "kalmora-unzip: " + Archive() +
-                      ": dev/geheim.txt: EAbZipInvalidPassword: Cannot extract file - invalid password\n");
+        // One wrong password in 256 passes the encryption header's check byte; the data then fails instead.
+        const std::string line = "kalmora-unzip: " + Archive() + ": dev/geheim.txt: ";
+        if (run.err.find("EAbZipInvalidPassword") != std::string::npos || password.empty())
+            EXPECT_EQ(run.err, line + "EAbZipInvalidPassword: Cannot extract file - invalid password\n");
+        else
+            EXPECT_TRUE(run.err.starts_with(line + "EAbZipBadCRC: ") ||
+                        run.err.starts_with(line + "EAbZipDataError: "))
+                << run.err;
         EXPECT_FALSE(std::filesystem::exists(Target() + "/dev/geheim.txt"));
     }
     TRun run = Run(Quote(Archive()) + " " + Quote(Target()) + " geheim");

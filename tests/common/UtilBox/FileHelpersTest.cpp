@@ -1,6 +1,7 @@
 #include "UtilBox/FileHelpers.h"
 
 #include "support/ChildProcess.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
 
 #include <filesystem>
@@ -51,16 +52,12 @@ INSTANTIATE_TEST_SUITE_P(Urls, UrlSegment,
                                            TTextCase{"http://127.0.0.1/dir/", ""}, TTextCase{"", ""}));
 
 TEST(TempDirectory, IsTmpdirOrTmpWithoutTrailingSlash) {
-    const char* saved = std::getenv("TMPDIR");
-    const std::string keep = saved ? saved : "";
-    ::setenv("TMPDIR", "/var/tmp/", 1);
+    TScopedEnvironment temporary("TMPDIR", "/var/tmp/");
     EXPECT_EQ(GetTempDirectory(), "/var/tmp");
     ::setenv("TMPDIR", "/scratch", 1);
     EXPECT_EQ(GetTempDirectory(), "/scratch");
     ::unsetenv("TMPDIR");
     EXPECT_EQ(GetTempDirectory(), "/tmp");
-    if (saved)
-        ::setenv("TMPDIR", keep.c_str(), 1);
 }
 
 // ---- work directories ----

@@ -1,5 +1,7 @@
 #include "lmDebug/lmDebug.h"
 
+#include "support/TestFolder.h"
+
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +22,6 @@ struct Box {
 class DebugLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() / ("lmdebug-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
         SetDebugFileName((dir / "prog.Debug.log").string());
         SetDebugOutputHook([this](const std::string& line) { output.push_back(line); });
         SetDebugBoxHook([this](bool e, const std::string& c, const std::string& t) {
@@ -34,17 +34,12 @@ protected:
         SetDebugInputHook({});
         SetDebugFileName({});
         SetDebugLevel(DefaultDebugLevel);
-        std::filesystem::remove_all(dir);
     }
-    std::string FileText() {
-        std::ifstream in(dir / "prog.Debug.log", std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string FileText() { return test::ReadFile(dir / "prog.Debug.log"); }
     bool FileExists() { return std::filesystem::exists(dir / "prog.Debug.log"); }
 
-    std::filesystem::path dir;
+    const test::TTestFolder folder;
+    const std::filesystem::path dir = folder.Path();
     std::vector<std::string> output;
     std::vector<Box> boxes;
 };

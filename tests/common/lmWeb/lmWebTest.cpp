@@ -1,6 +1,7 @@
 #include "lmWeb/lmWeb.h"
 
 #include "support/HttpTestServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
 
 #include <atomic>
@@ -334,33 +335,14 @@ TEST_F(lmWebTest, CompressedBodyIsStoredAsItCame) {
     EXPECT_EQ(HttpGetString(Server.Url("gz"), true), "not really gzip");
 }
 
-class TEnvironmentVariable {
-public:
-    TEnvironmentVariable(const char* name, const std::string& value) : FName(name) {
-        if (const char* old = std::getenv(name))
-            FOld = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~TEnvironmentVariable() {
-        if (FOld)
-            ::setenv(FName, FOld->c_str(), 1);
-        else
-            ::unsetenv(FName);
-    }
-
-private:
-    const char* FName;
-    std::optional<std::string> FOld;
-};
-
 TEST_F(lmWebTest, ProxyVariablesAreIgnored) {
     THttpTestServer proxy;
     proxy.Script("/", Response("HTTP/1.1 200 OK", "from the proxy"));
-    TEnvironmentVariable a("http_proxy", proxy.BaseUrl());
-    TEnvironmentVariable b("HTTP_PROXY", proxy.BaseUrl());
-    TEnvironmentVariable c("all_proxy", proxy.BaseUrl());
-    TEnvironmentVariable d("ALL_PROXY", proxy.BaseUrl());
-    TEnvironmentVariable e("no_proxy", "");
+    test::TScopedEnvironment a("http_proxy", proxy.BaseUrl());
+    test::TScopedEnvironment b("HTTP_PROXY", proxy.BaseUrl());
+    test::TScopedEnvironment c("all_proxy", proxy.BaseUrl());
+    test::TScopedEnvironment d("ALL_PROXY", proxy.BaseUrl());
+    test::TScopedEnvironment e("no_proxy", "");
     Server.Script("/file", Response("HTTP/1.1 200 OK", "direct"));
     EXPECT_EQ(HttpGetString(Server.Url("file"), true), "direct");
     EXPECT_EQ(proxy.ConnectionCount(), 0u);

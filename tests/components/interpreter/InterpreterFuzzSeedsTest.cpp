@@ -2,6 +2,7 @@
 // with a script error or an exception it raises, never with another error, a crash or a hang.
 
 #include "ScriptFuzzRun.h"
+#include "support/TestFolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -15,12 +16,7 @@ namespace {
 const std::string SeedsDir = KALMORA_SCRIPT_SEEDS_DIR;
 
 std::vector<std::string> Seeds() {
-    std::vector<std::string> names;
-    if (std::filesystem::is_directory(SeedsDir))
-        for (auto& e : std::filesystem::directory_iterator(SeedsDir))
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return FileNamesIn(SeedsDir);
 }
 
 TEST(ScriptFuzzSeeds, ArePresent) {

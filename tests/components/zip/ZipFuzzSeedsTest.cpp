@@ -21,12 +21,7 @@ bool IsReaderError(const std::exception& e) {
 }
 
 std::vector<std::string> Seeds() {
-    std::vector<std::string> names;
-    if (std::filesystem::is_directory(SeedsDir))
-        for (auto& e : std::filesystem::directory_iterator(SeedsDir))
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return FileNamesIn(SeedsDir);
 }
 
 TEST(FuzzSeeds, ArePresent) {

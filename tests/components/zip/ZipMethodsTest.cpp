@@ -5,6 +5,7 @@
 #include "ZipCorpusFiles.h"
 #include "ZipTestSupport.h"
 #include "runtime/Exceptions.h"
+#include "support/ScopedEnvironment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -150,33 +151,13 @@ TEST_F(Deflate64CorpusTest, DamagedSampleFailsItsEntry) {
         EXPECT_TRUE(path.back() == '/') << path << " extracted from a damaged stream";
 }
 
-// Deflate on both inflaters within one process: the selection is read per entry.
-class TInflateChoice {
-public:
-    explicit TInflateChoice(const char* value) {
-        if (const char* old = std::getenv("KALMORA_INFLATE"))
-            FOld = old;
-        if (value)
-            ::setenv("KALMORA_INFLATE", value, 1);
-        else
-            ::unsetenv("KALMORA_INFLATE");
-    }
-    ~TInflateChoice() {
-        if (FOld)
-            ::setenv("KALMORA_INFLATE", FOld->c_str(), 1);
-        else
-            ::unsetenv("KALMORA_INFLATE");
-    }
-
-private:
-    std::optional<std::string> FOld;
-};
-
 class DeflateBothInflatersTest : public ZipExtractFixture,
                                  public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(DeflateBothInflatersTest, ExtractIdenticalContent) {
-    TInflateChoice choice(GetParam() == "zlib" ? "zlib" : nullptr);
+    // Deflate on both inflaters within one process: the selection is read per entry.
+    TScopedEnvironment choice("KALMORA_INFLATE",
+                              GetParam() == "zlib" ? std::optional<std::string>("zlib") : std::nullopt);
     std::string text;
     for (int i = 0; text.size() < 2000000; ++i)
         text += "Geraet " + std::to_string(i * 31 % 9973) + ";Status aktiv\n";

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gmock/gmock.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace kalmora::test {
@@ -114,9 +115,13 @@ TEST_P(ToolArchiveTest, PlainArchiveIgnoresAPasswordAndEncryptedOneNeedsTheRight
             return p.back() != '/' && std::filesystem::file_size(Out() + "/" + p) == 0;
         });
         EXPECT_EQ(tree, SourceFolders()) << "password '" << password << "'";
+        // The encryption header checks one byte, so about one wrong password in 256 passes it; the entry's
+        // data then fails to decode or its CRC differs, and the file is still never written.
+        const std::set<std::string> wrongPassword = {"EAbZipInvalidPassword", "EAbZipBadCRC",
+                                                     "EAbZipDataError"};
         for (const auto& f : failures) {
             if (f.name != "./" && f.name.back() != '/') {
-                EXPECT_EQ(f.className, "EAbZipInvalidPassword") << f.name;
+                EXPECT_TRUE(wrongPassword.contains(f.className)) << f.name << ": " << f.className;
             }
         }
     }

@@ -2,6 +2,7 @@
 // text again, in both hives.
 
 #include "registry/RegFileFormat.h"
+#include "support/TestFolder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,20 +13,22 @@
 namespace kalmora::registry {
 namespace {
 
+using test::FileNamesIn;
+
 const std::string SeedsDir = KALMORA_HIVE_SEEDS_DIR;
 
 std::vector<std::string> Seeds() {
-    std::vector<std::string> names;
-    for (auto& e : std::filesystem::directory_iterator(SeedsDir))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+    return FileNamesIn(SeedsDir);
 }
 
 std::string WriteBack(const TRegFileContent& content, HiveId hive) {
     TRegNode root;
     ApplySections(content, hive, root);
     return FormatRegFile(root, hive);
+}
+
+TEST(HiveSeeds, ArePresent) {
+    EXPECT_FALSE(Seeds().empty()) << "hive seeds expected in " << SeedsDir;
 }
 
 class HiveSeedTest : public ::testing::TestWithParam<std::string> {};

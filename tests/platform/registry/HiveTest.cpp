@@ -1,4 +1,5 @@
 #include "registry/RegKey.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -145,10 +146,9 @@ TEST_F(Hive, ALeftoverOrPlantedTemporaryFileIsReplacedNotFollowed) {
 }
 
 TEST(HivePaths, FollowTheEnvironmentAtEveryCall) {
-    const char* home = std::getenv("HOME");
-    const std::string savedHome = home ? home : "";
-    ::setenv("KALMORA_HKLM_FILE", "/x/m.reg", 1);
-    ::setenv("KALMORA_HKCU_FILE", "/x/u.reg", 1);
+    // The guards put every variable the test changes back afterwards.
+    TScopedEnvironment machine("KALMORA_HKLM_FILE", "/x/m.reg"), user("KALMORA_HKCU_FILE", "/x/u.reg");
+    TScopedEnvironment xdg("XDG_CONFIG_HOME", std::nullopt), home("HOME", std::nullopt);
     EXPECT_EQ(StandardHivePath(HiveId::LocalMachine), "/x/m.reg");
     EXPECT_EQ(THive::Standard(HiveId::CurrentUser).Path(), "/x/u.reg");
     ::unsetenv("KALMORA_HKLM_FILE");
@@ -159,7 +159,4 @@ TEST(HivePaths, FollowTheEnvironmentAtEveryCall) {
     ::unsetenv("XDG_CONFIG_HOME");
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(StandardHivePath(HiveId::CurrentUser), "/home/someone/.config/kalmora/HKCU.reg");
-    ::unsetenv("KALMORA_HKCU_FILE");
-    if (home)
-        ::setenv("HOME", savedHome.c_str(), 1);
 }
