@@ -112,6 +112,20 @@ TEST_F(ScriptEngine, WhatARunMadeIsFreedAlsoWhenTheRunRaises) {
     EXPECT_EQ(Notes, std::vector<std::string>{"1"});
 }
 
+TEST_F(ScriptEngine, TheRunsReferenceToARealDocumentGoesWithAFailingRun) {
+    TIntfRef<IXmlDocument> kept;
+    Engine.Adapter().DefineFunction(
+        "Test", "Hold", [&](Variant&, TJvInterpreterArgs& a) { kept = AsXmlDocument(ScriptArgObject(a[0])); },
+        1, {}, ResultNotDeclared);
+    EXPECT_THROW(Run("var d: IXmlDoc; n: IXmlNode;\n"
+                     "begin d := GenerateNewXmlDoc; n := d.AddChild('root'); Hold(d); StrToInt('x') end."),
+                 EConvertError);
+    auto* counted = dynamic_cast<TInterfacedObject*>(kept.get());
+    ASSERT_NE(counted, nullptr);
+    // Neither the document's wrapper nor the node (which keeps its document) is left holding it.
+    EXPECT_EQ(counted->RefCount(), 1);
+}
+
 TEST_F(ScriptEngine, NestedRunFreesOnlyItsOwnObjects) {
     Run("var d: IXmlDoc;\n"
         "begin\n"

@@ -3,6 +3,7 @@
 #include "kmScriptEngine/ProductFunctions.h"
 
 #include "kmScriptEngine/KalmoraScriptEngine.h"
+#include "kmScriptEngine/MwstInfo.h"
 #include "kmScriptEngine/SampleObjects.h"
 #include "lmScriptEngine/CommonFunctions.h"
 #include "runtime/Exceptions.h"
@@ -235,6 +236,41 @@ TEST_F(ProductScript, AWrapperWithoutItsInterfaceNamesIt) {
         EXPECT_EQ(e.ClassName(), "EInternalError");
         EXPECT_EQ(e.Message(), "Interface IFiscaliziation is not available");
     }
+}
+
+TEST_F(ProductScript, SecurityCodeHostFunctionTakesAPaymentAtTheSecondPositionUnwrappedFirst) {
+    // Scripts can pass only the invoice; a host that calls the member with two arguments gets the payment
+    // through, and a wrong object there fails before the invoice is looked at.
+    Give();
+    const TAdapterEntry* entry = Engine.Adapter().FindMembers("GenerateSecurityCode").at(0);
+    Variant result;
+    TJvInterpreterArgs args;
+    args.FObj = Engine.FiscalizationWrapper.get();
+    args.Values = {Variant::FromObject(Engine.InvoiceWrapper.get()),
+                   Variant::FromObject(Engine.PaymentWrapper.get())};
+    entry->Function(result, args);
+    EXPECT_EQ(result.AsString(), "SC:2024-0815:paid");
+    args.Values = {Variant("no invoice"), Variant::FromObject(Engine.InvoiceWrapper.get())};
+    EXPECT_THROW(entry->Function(result, args), EInvalidCast);
+}
+
+TEST_F(ProductScript, ACursorOfARunThatRaisesIsHandedBack) {
+    Give();
+    const int before = OpenSampleQueries();
+    EXPECT_THROW(Run("var m: TVatInfo; begin m := invoice.CreateMwstInfo; m.First; "
+                     "raise EConvertError.Create('stop') end."),
+                 Exception);
+    Engine.SetSource("begin end.");
+    EXPECT_EQ(OpenSampleQueries(), before);
+}
+
+TEST(MwstInfoLifetime, ACursorTheHostOwnsIsNotFreedByScriptValues) {
+    auto info = NewSampleInvoice()->CreateMwstInfo();
+    {
+        Variant a = Variant::FromObject(info.get());
+        Variant b = a;
+    }
+    EXPECT_TRUE(info->First()) << "still usable after the last script value let go";
 }
 
 } // namespace
