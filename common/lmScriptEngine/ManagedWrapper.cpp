@@ -118,4 +118,13 @@ TIntfRef<IXmlNode> AsXmlNode(TObject* object) {
         dynamic_cast<IXmlNode*>(UnwrapInterface(object, IXmlNode::IID, "IXmlNode").get()));
 }
 
+TObject* HostObject(TScriptObject* object) {
+    if (!object)
+        return nullptr;
+    auto* host = dynamic_cast<TObject*>(object);
+    if (!host)
+        throw EInvalidCast("Invalid class typecast");
+    return host;
+}
+
 } // namespace kalmora

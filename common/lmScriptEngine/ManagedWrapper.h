@@ -6,6 +6,7 @@
 
 #include "lmInterfaces/InterfaceWrapper.h"
 #include "lmScriptEngine/XmlBuilder.h"
+#include "runtime/Exceptions.h"
 
 #include <vector>
 
@@ -63,5 +64,16 @@ public:
 TIntfRef<IInterface> UnwrapInterface(TObject* object, const TGUID& iid, std::string_view displayName);
 TIntfRef<IXmlDocument> AsXmlDocument(TObject* object);
 TIntfRef<IXmlNode> AsXmlNode(TObject* object);
+
+// The host object behind a script's object reference: none for nil; EInvalidCast for a script object that is
+// not one of the host's.
+TObject* HostObject(TScriptObject* object);
+
+// Unwrapping nil yields nil; a member cannot be called on nothing, so that is refused by name.
+template <class I> TIntfRef<I> RequiredInterface(TIntfRef<I> intf, std::string_view what) {
+    if (!intf)
+        throw EInvalidPointer(std::string(what) + " is nil");
+    return intf;
+}
 
 } // namespace kalmora

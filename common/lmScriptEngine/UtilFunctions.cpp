@@ -8,31 +8,14 @@
 namespace kalmora {
 namespace {
 
-// The host object behind a script's object value: none for nil; EInvalidCast for a script object of a kind
-// the wrappers cannot be.
-TObject* HostObject(TScriptObject* object) {
-    if (!object)
-        return nullptr;
-    auto* host = dynamic_cast<TObject*>(object);
-    if (!host)
-        throw EInvalidCast("Invalid class typecast");
-    return host;
-}
-
-// Unwrapping nil yields nil; calling on it would dereference nothing, so it is refused by name.
-template <class I> TIntfRef<I> Required(TIntfRef<I> intf, std::string_view what) {
-    if (!intf)
-        throw EInvalidPointer(std::string(what) + " is nil");
-    return intf;
-}
-
 TIntfRef<IXmlDocument> DocumentOf(TJvInterpreterArgs& args, std::string_view member) {
-    return Required(AsXmlDocument(HostObject(args.Obj())),
-                    "IXmlDoc." + std::string(member) + ": the document");
+    return RequiredInterface(AsXmlDocument(HostObject(args.Obj())),
+                             "IXmlDoc." + std::string(member) + ": the document");
 }
 
 TIntfRef<IXmlNode> NodeOf(TJvInterpreterArgs& args, std::string_view member) {
-    return Required(AsXmlNode(HostObject(args.Obj())), "IXmlNode." + std::string(member) + ": the node");
+    return RequiredInterface(AsXmlNode(HostObject(args.Obj())),
+                             "IXmlNode." + std::string(member) + ": the node");
 }
 
 // The wrapper joins the current run's instance list, which frees it when the run ends; the script's value
@@ -71,7 +54,7 @@ void RegisterXmlUtils(TJvInterpreterAdapter& registry) {
     registry.DefineFunction(
         unit, "AddChildValue",
         [](Variant& r, TJvInterpreterArgs& a) {
-            auto node = Required(AsXmlNode(HostObject(a[0].AsObject())), "AddChildValue: the node");
+            auto node = RequiredInterface(AsXmlNode(HostObject(a[0].AsObject())), "AddChildValue: the node");
             const std::string name = a[1].AsString();
             const std::string value = a[2].AsString();
             auto child = node->AddChild(name);

@@ -48,13 +48,7 @@ TIntfRef<IXmlNode> TlmScriptEngine::AsXmlNode(TObject* object) {
 }
 
 TObject* ScriptArgObject(const Variant& value) {
-    TScriptObject* object = value.AsObject();
-    if (!object)
-        return nullptr;
-    auto* host = dynamic_cast<TObject*>(object);
-    if (!host)
-        throw EInvalidCast("Invalid class typecast");
-    return host;
+    return HostObject(value.AsObject());
 }
 
 } // namespace kalmora

@@ -205,30 +205,27 @@ TFlow TIfStmt::Exec(TRunContext& ctx) const {
     return Cond->EvalBool(ctx) ? Run(Then, ctx) : Run(Else, ctx);
 }
 
+// One pass of a loop's body; false when the loop ends there. An exit stays in `flow` for the loop to pass on.
+bool Iterate(const TStmtPtr& body, TRunContext& ctx, int line, int column, TFlow& flow) {
+    ctx.Step(line, column);
+    flow = Run(body, ctx);
+    return flow != TFlow::Break && flow != TFlow::Exit;
+}
+
 TFlow TWhileStmt::Exec(TRunContext& ctx) const {
     ctx.Step(Line, Column);
-    while (Cond->EvalBool(ctx)) {
-        ctx.Step(Line, Column);
-        TFlow flow = Run(Body, ctx);
-        if (flow == TFlow::Break)
-            break;
-        if (flow == TFlow::Exit)
-            return flow;
+    TFlow flow = TFlow::Normal;
+    while (Cond->EvalBool(ctx) && Iterate(Body, ctx, Line, Column, flow)) {
     }
-    return TFlow::Normal;
+    return flow == TFlow::Exit ? flow : TFlow::Normal;
 }
 
 TFlow TRepeatStmt::Exec(TRunContext& ctx) const {
     ctx.Step(Line, Column);
-    do {
-        ctx.Step(Line, Column);
-        TFlow flow = Run(Body, ctx);
-        if (flow == TFlow::Break)
-            break;
-        if (flow == TFlow::Exit)
-            return flow;
-    } while (!Cond->EvalBool(ctx));
-    return TFlow::Normal;
+    TFlow flow = TFlow::Normal;
+    while (Iterate(Body, ctx, Line, Column, flow) && !Cond->EvalBool(ctx)) {
+    }
+    return flow == TFlow::Exit ? flow : TFlow::Normal;
 }
 
 TFlow TCaseStmt::Exec(TRunContext& ctx) const {

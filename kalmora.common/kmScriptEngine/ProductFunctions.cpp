@@ -12,33 +12,20 @@ constexpr std::string_view Unit = "Kalmora";
 using TEngine = TKalmoraScriptEngine;
 
 TObject* Invoked(TJvInterpreterArgs& args) {
-    TScriptObject* object = args.Obj();
-    if (!object)
-        return nullptr;
-    auto* host = dynamic_cast<TObject*>(object);
-    if (!host)
-        throw EInvalidCast("Invalid class typecast");
-    return host;
-}
-
-// Unwrapping nil yields nil; a member cannot be called on nothing, so that is refused by name.
-template <class I> TIntfRef<I> Required(TIntfRef<I> intf, std::string_view type) {
-    if (!intf)
-        throw EInvalidPointer(std::string(type) + " is nil");
-    return intf;
+    return HostObject(args.Obj());
 }
 
 TIntfRef<IStandardReports> ReportOf(TJvInterpreterArgs& args) {
-    return Required(TEngine::AsStandardReports(Invoked(args)), "IReport");
+    return RequiredInterface(TEngine::AsStandardReports(Invoked(args)), "IReport");
 }
 TIntfRef<IRechnung> InvoiceOf(TJvInterpreterArgs& args) {
-    return Required(TEngine::AsRechnung(Invoked(args)), "IInvoice");
+    return RequiredInterface(TEngine::AsRechnung(Invoked(args)), "IInvoice");
 }
 TIntfRef<IZahlungseingang> PaymentOf(TJvInterpreterArgs& args) {
-    return Required(TEngine::AsZahlungseingang(Invoked(args)), "IPayment");
+    return RequiredInterface(TEngine::AsZahlungseingang(Invoked(args)), "IPayment");
 }
 TIntfRef<IFiscalization> FiscalizationOf(TJvInterpreterArgs& args) {
-    return Required(TEngine::AsFiscalization(Invoked(args)), "IFiscalization");
+    return RequiredInterface(TEngine::AsFiscalization(Invoked(args)), "IFiscalization");
 }
 
 TMwstInfo& VatInfoOf(TJvInterpreterArgs& args) {
