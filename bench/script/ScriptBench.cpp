@@ -5,16 +5,14 @@
 // Usage: script-bench [RUNS] (default 5).
 
 #include "BenchArguments.h"
+#include "BenchProcess.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -29,33 +27,18 @@ struct TRunResult {
 
 // Runs argv with stdout into a temporary file; wall time, the child's CPU time and what it printed.
 TRunResult RunTimed(const std::vector<std::string>& argv) {
-    char outName[] = "/tmp/script-bench-XXXXXX";
-    int outFd = mkstemp(outName);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string outName = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/script-bench-XXXXXX";
+    int outFd = mkstemp(outName.data());
     if (outFd < 0)
         return {0, 0, -1, {}};
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(outFd, 1);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const auto run = kalmora::bench::RunChild(argv, {}, outFd);
     close(outFd);
     std::ifstream in(outName);
     std::stringstream text;
     text << in.rdbuf();
-    std::remove(outName);
-    return {wall, cpu, WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+    std::remove(outName.c_str());
+    return {run.wall, run.cpu, run.status, text.str()};
 }
 
 struct TCase {

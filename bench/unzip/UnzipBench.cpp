@@ -6,17 +6,15 @@
 // removed; TMPDIR=/dev/shm measures the extractors rather than the disk.
 
 #include "BenchArguments.h"
+#include "BenchProcess.h"
 #include "support/TestFolder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,39 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double PeakMemoryTargetMiB = 16;
-
-struct TRunResult {
-    double seconds;
-    long peakKiB;
-    int status;
-};
-
-// Runs argv with stdout and stderr discarded and env added to the environment; wall time and the child's
-// peak resident set.
-TRunResult RunTimed(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        FILE* null = std::fopen("/dev/null", "w");
-        if (null) {
-            dup2(fileno(null), 1);
-            dup2(fileno(null), 2);
-        }
-        for (const auto& e : env)
-            putenv(const_cast<char*>(e.c_str()));
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {seconds, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
 
 void Shell(const std::string& command) {
     if (std::system(command.c_str()) != 0) {
@@ -190,11 +155,12 @@ int main(int argc, char** argv) {
                 fs::create_directories(out);
                 // The previous run's dirty pages would otherwise be written back during this one.
                 ::sync();
-                auto result = RunTimed(Tools[t].command(ours, work + "/" + c.archive, out), Tools[t].env);
+                auto result = kalmora::bench::RunChild(Tools[t].command(ours, work + "/" + c.archive, out),
+                                                       Tools[t].env);
                 if (result.status != 0)
                     continue; // a tool that cannot extract the case is left out of the comparison
                 ok[t] = true;
-                best[t] = std::min(best[t], result.seconds);
+                best[t] = std::min(best[t], result.wall);
                 if (t < OurTools)
                     ourPeak = std::max(ourPeak, result.peakKiB);
             }
