@@ -71,14 +71,9 @@ private:
 
 } // namespace
 
-void ChooseOffscreenWithoutDisplay() {
-    if (!HasEnv("DISPLAY") && !HasEnv("WAYLAND_DISPLAY") && !HasEnv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-}
-
 void RunUpdateWindow(int& argc, char** argv, std::unique_ptr<TThreadManager>& manager,
                      const std::function<void()>& onPoll) {
-    ChooseOffscreenWithoutDisplay();
+    ChooseWindowPlatform();
     TPrivateRuntimeDir runtimeDir;
     InstallQtMessageHandler();
     TlmApplication application(argc, argv);

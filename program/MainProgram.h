@@ -10,9 +10,6 @@
 
 namespace kalmora {
 
-// Without DISPLAY or WAYLAND_DISPLAY, and unless QT_QPA_PLATFORM says otherwise, the window runs offscreen.
-void ChooseOffscreenWithoutDisplay();
-
 // Runs the window until it has closed; by then it has stopped the threads and freed `manager`. onPoll runs
 // about every 100 ms. Main thread only.
 void RunUpdateWindow(int& argc, char** argv, std::unique_ptr<TThreadManager>& manager,

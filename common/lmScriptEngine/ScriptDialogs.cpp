@@ -1,5 +1,7 @@
 #include "ScriptDialogs.h"
 
+#include "UtilBox/ui/MessageBox.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -60,13 +62,6 @@ QMessageBox::Icon IconOf(std::int32_t dlgType) {
 
 } // namespace
 
-bool ScriptDialogsPrint() {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return true;
-    QString platform = QGuiApplication::platformName();
-    return platform == "offscreen" || platform == "minimal";
-}
-
 std::int32_t ModalResultOf(TMsgDlgBtn button) {
     auto index = static_cast<std::size_t>(button);
     return index < Buttons.size() ? static_cast<std::int32_t>(Buttons[index].Result) : 0;
@@ -75,7 +70,7 @@ std::int32_t ModalResultOf(TMsgDlgBtn button) {
 std::int32_t MessageDlg(const std::string& message, std::int32_t dlgType, std::uint32_t buttons,
                         std::int32_t helpCtx) {
     (void)helpCtx; // there is no help system to open
-    if (ScriptDialogsPrint()) {
+    if (IsHeadlessPlatform()) {
         PrintLine(message);
         for (int i = 0; i < ButtonCount; ++i) {
             if (buttons & (1u << i))
@@ -107,7 +102,7 @@ std::int32_t MessageDlg(const std::string& message, std::int32_t dlgType, std::u
 }
 
 void ScriptShowMessage(const std::string& message) {
-    if (ScriptDialogsPrint()) {
+    if (IsHeadlessPlatform()) {
         PrintLine(message);
         return;
     }
@@ -116,7 +111,7 @@ void ScriptShowMessage(const std::string& message) {
 }
 
 std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& fallback) {
-    if (ScriptDialogsPrint())
+    if (IsHeadlessPlatform())
         return fallback;
     bool ok = false;
     QString text = QInputDialog::getText(nullptr, Q(caption), Q(prompt), QLineEdit::Normal, Q(fallback), &ok);
@@ -127,7 +122,7 @@ std::string InputBox(const std::string& caption, const std::string& prompt, cons
 }
 
 void ScriptBeep() {
-    if (!ScriptDialogsPrint())
+    if (!IsHeadlessPlatform())
         QApplication::beep();
 }
 

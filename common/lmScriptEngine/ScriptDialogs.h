@@ -38,9 +38,6 @@ enum class TModalResultCode : std::int32_t {
     mrYesToAll
 };
 
-// True when dialogs print instead of showing.
-bool ScriptDialogsPrint();
-
 // `buttons`: bit i selects the button of value i. Returns the modal result of the button pressed; printed,
 // the result of the lowest button in the set (mrNone for an empty set or help alone).
 std::int32_t MessageDlg(const std::string& message, std::int32_t dlgType, std::uint32_t buttons,

@@ -2,6 +2,7 @@
 #include "UtilBox/Registry.h"
 #include "support/HiveEnvironment.h"
 #include "support/HttpTestServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
 
 #include <cctype>
@@ -182,6 +183,13 @@ TEST_F(UpdaterRun, SeedWithoutManifestRecordsInit) {
     EXPECT_EQ(ReadTree(config + "partner"), (Tree{{"p.ini", "seed"}}));
     EXPECT_EQ(Recorded("partner"), "init");
     EXPECT_EQ(Recorded("dev"), "<absent>");
+}
+
+TEST_F(UpdaterRun, UnreachableDisplayRunsOffscreen) {
+    TScopedEnvironment staleDisplay{"DISPLAY", UnreachableDisplay()};
+    MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
+    EXPECT_EQ(Run(), 0) << Stderr;
+    EXPECT_EQ(Recorded("partner"), "init");
 }
 
 TEST_F(UpdaterRun, SeedAndManifestInOneRunEndWithTheDate) {

@@ -3,6 +3,7 @@
 // Sets an environment variable for the life of one object and puts back what was there before.
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -32,5 +33,18 @@ private:
     std::string FName;
     std::optional<std::string> FBefore;
 };
+
+// An X display name that no server on this machine answers (no socket, no lock file).
+inline std::string UnreachableDisplay() {
+    int number = 150;
+    auto taken = [](int n) {
+        const std::string digits = std::to_string(n);
+        return std::filesystem::exists("/tmp/.X11-unix/X" + digits) ||
+               std::filesystem::exists("/tmp/.X" + digits + "-lock");
+    };
+    while (taken(number))
+        ++number;
+    return ":" + std::to_string(number);
+}
 
 } // namespace kalmora::test

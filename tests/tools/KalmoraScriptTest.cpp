@@ -43,6 +43,15 @@ TEST_F(ScriptTool, PrintsOnlyWhatTheScriptShowsAndEndsWithZero) {
     EXPECT_EQ(run.Err, "");
 }
 
+TEST_F(ScriptTool, DialogsPrintWhenTheNamedDisplayCannotBeReached) {
+    TScopedEnvironment staleDisplay{"DISPLAY", UnreachableDisplay()};
+    TToolRun run =
+        RunScript("begin ShowMessage('Hallo'); ShowMessage(IntToStr(MessageDlg('Weiter?', mtConfirmation, "
+                  "[mbYes, mbNo], 0))) end.");
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Hallo\nWeiter?\n6\n");
+}
+
 TEST_F(ScriptTool, ParamsAreTextsAndOfEqualNamesTheLaterWins) {
     TToolRun run =
         RunScript("begin\n"

@@ -2,6 +2,7 @@
 // engine and the whole vocabulary. Silent apart from what the script prints; one stderr line
 // "ERRORCLASS: message" when the run fails.
 
+#include "UtilBox/ui/ApplicationEvents.h"
 #include "kmScriptEngine/KalmoraScriptEngine.h"
 #include "kmScriptEngine/SampleObjects.h"
 #include "runtime/Exceptions.h"
@@ -155,16 +156,7 @@ std::string ReadScript(const std::string& path, std::size_t limit) {
 
 // Dialogs open as boxes only where a screen exists; otherwise no application object is made and they print.
 std::unique_ptr<QApplication> DialogApplication(int& argc, char** argv) {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform)
-        return std::string_view(platform).starts_with("offscreen") || std::string_view(platform) == "minimal"
-                   ? nullptr
-                   : std::make_unique<QApplication>(argc, argv);
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((x11 && *x11) || (wayland && *wayland))
-        return std::make_unique<QApplication>(argc, argv);
-    return nullptr;
+    return ChooseWindowPlatform() ? std::make_unique<QApplication>(argc, argv) : nullptr;
 }
 
 void GiveSampleObjects(TKalmoraScriptEngine& engine) {

@@ -6,10 +6,18 @@
 #include "runtime/Exceptions.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalmora {
 namespace {
+
+std::string_view EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
 
 // Main thread only, newest last.
 std::vector<TApplicationEvents*>& Listeners() {
@@ -63,6 +71,21 @@ void ShowEscapedException(const std::exception_ptr& error) {
     auto caught = DescribeException(error);
     ShowMessageBox({TMessageIcon::Error, QGuiApplication::applicationDisplayName().toStdString(),
                     EscapedMessageText(caught.message), TMessageButtons::Ok});
+}
+
+bool ChooseWindowPlatform() {
+    const std::string_view asked = EnvironmentValue("QT_QPA_PLATFORM");
+    if (!asked.empty())
+        return !asked.starts_with("offscreen") && !asked.starts_with("minimal");
+    std::string platforms;
+    if (!EnvironmentValue("WAYLAND_DISPLAY").empty())
+        platforms += "wayland;";
+    if (!EnvironmentValue("DISPLAY").empty())
+        platforms += "xcb;";
+    const bool named = !platforms.empty();
+    platforms += "offscreen";
+    setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+    return named;
 }
 
 TlmApplication::TlmApplication(int& argc, char** argv) : QApplication(argc, argv) {}

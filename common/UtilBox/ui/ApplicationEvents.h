@@ -42,6 +42,12 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// Picks the toolkit's platform before the application object exists. Unless QT_QPA_PLATFORM says otherwise:
+// the display that WAYLAND_DISPLAY or DISPLAY names, then offscreen, so that a display that cannot be reached
+// does not abort the program. False when no screen can show anything (none named, or offscreen or minimal
+// asked).
+bool ChooseWindowPlatform();
+
 // Sends Qt's own diagnostics (warnings about the session, fonts, ...) to the debug log, not to stderr.
 void InstallQtMessageHandler();
 
