@@ -207,15 +207,10 @@ bool TSetExpr::Contains(TRunContext& ctx, const Variant& value) const {
         }
         Variant low = item.Low->Eval(ctx);
         Variant high = item.High->Eval(ctx);
-        if (value.IsString() != low.IsString() || value.IsArray() || value.IsObject())
+        if (value.IsString() != low.IsString() || !(value.IsString() || value.IsNumeric()))
             continue;
-        if (value.IsString()) {
-            if (CompareOp(TBinOp::Ge, value, low) && CompareOp(TBinOp::Le, value, high))
-                return true;
-        } else if (value.IsNumeric() && CompareOp(TBinOp::Ge, value, low) &&
-                   CompareOp(TBinOp::Le, value, high)) {
+        if (CompareOp(TBinOp::Ge, value, low) && CompareOp(TBinOp::Le, value, high))
             return true;
-        }
     }
     return false;
 }

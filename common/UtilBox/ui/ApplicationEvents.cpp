@@ -6,18 +6,10 @@
 #include "runtime/Exceptions.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace kalmora {
 namespace {
-
-std::string_view EnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 // Main thread only, newest last.
 std::vector<TApplicationEvents*>& Listeners() {
@@ -74,17 +66,17 @@ void ShowEscapedException(const std::exception_ptr& error) {
 }
 
 bool ChooseWindowPlatform() {
-    const std::string_view asked = EnvironmentValue("QT_QPA_PLATFORM");
-    if (!asked.empty())
-        return !asked.starts_with("offscreen") && !asked.starts_with("minimal");
-    std::string platforms;
-    if (!EnvironmentValue("WAYLAND_DISPLAY").empty())
+    const QString asked = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!asked.isEmpty())
+        return !asked.startsWith(QLatin1String("offscreen")) && !asked.startsWith(QLatin1String("minimal"));
+    QByteArray platforms;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         platforms += "wayland;";
-    if (!EnvironmentValue("DISPLAY").empty())
+    if (!qEnvironmentVariableIsEmpty("DISPLAY"))
         platforms += "xcb;";
-    const bool named = !platforms.empty();
+    const bool named = !platforms.isEmpty();
     platforms += "offscreen";
-    setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+    qputenv("QT_QPA_PLATFORM", platforms);
     return named;
 }
 
