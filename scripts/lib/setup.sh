@@ -1,9 +1,10 @@
-# Shared by scripts/test, scripts/demo and scripts/fuzz: installs the missing Debian packages, configures and
+# Shared by the scripts in scripts/: installs the missing Debian packages, configures and
 # builds into build/. Sourced with the repository root as the current directory.
 
 # The Debian packages, by what needs them. The program's build needs `build`; the test suite and the
 # benchmarks also `test`; scripts/demo needs `demo`, scripts/screenshot also `screenshot`; scripts/fuzz
-# needs `fuzz`.
+# needs `fuzz`; scripts/package needs `package` (and `build`, the package's build dependencies), scripts/package-test
+# also `package_test` and `demo`.
 packages_build=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libxml2-dev
@@ -22,6 +23,9 @@ packages_demo=(zip)
 # scripts/screenshot: a virtual display, a window lookup and a grab of it
 packages_screenshot=(xvfb x11-utils imagemagick)
 packages_fuzz=(clang libclang-rt-14-dev)
+packages_package=(debhelper dpkg-dev)
+# the package as Debian checks it: its contents, and install, remove and purge in a fresh chroot
+packages_package_test=(lintian piuparts debootstrap)
 
 # install_packages GROUP...: installs what is missing of the named groups.
 install_packages() {
@@ -49,4 +53,14 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # configure_build [CMAKE_OPTION...]: configures build/.
 configure_build() {
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+}
+
+# configure_build_for_tools: for scripts that need a few programs: an existing build/ keeps its options, a fresh
+# one is made without the tests and benchmarks.
+configure_build_for_tools() {
+  if [ -f build/CMakeCache.txt ]; then
+    configure_build
+  else
+    configure_build -DKALMORA_BUILD_TESTS=OFF -DKALMORA_BUILD_BENCH=OFF
+  fi
 }
