@@ -2,6 +2,7 @@
 
 #include "FolderReplace.h"
 #include "PackageInstall.h"
+#include "SignedManifest.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/Registry.h"
 #include "UtilBox/TextHelpers.h"
@@ -23,10 +24,10 @@ std::string LastConfigUpdateValueName(const std::string& kind) {
 
 TConfigUpdaterThread::TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
                                            std::string installationId, bool includePatch,
-                                           std::shared_ptr<TUpdateReport> report)
+                                           std::shared_ptr<TUpdateReport> report, TManifestTrust trust)
     : TManagedThread(std::move(name), manager), TempDir(CreateTempWorkDir(std::string(WorkDirPrefix))),
       FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)),
-      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {
+      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()), FTrust(std::move(trust)) {
     // The program prints the run's failures itself; the log shows them only when asked to.
     FFatalExceptionFlags = DebugFlags::Error | DebugFlags::UpdateRun;
 }
@@ -91,12 +92,7 @@ void TConfigUpdaterThread::UpdateAll(bool includePatch) {
     TManifest manifest;
     if (FetchManifest) {
         StopIfTerminated();
-        const std::string url = ManifestUrl();
-        FReport->DownloadStarted(std::string(ManifestKind));
-        auto note = NoteFor(std::string(ManifestKind));
-        manifest = LoadManifest(url, TempDir, DownloadProgress(),
-                                [&note, &url](const std::string& reason) { note(url, reason); });
-        FReport->DownloadEnded();
+        manifest = LoadTheManifest();
     }
     StopIfTerminated();
     const std::string password = FetchPassword();
@@ -106,6 +102,27 @@ void TConfigUpdaterThread::UpdateAll(bool includePatch) {
         StopIfTerminated();
         UpdateKind(kind, manifest, password);
     }
+}
+
+TManifest TConfigUpdaterThread::LoadTheManifest() {
+    const std::string url = ManifestUrl();
+    const TFailureNote note = NoteFor(std::string(ManifestKind));
+    FReport->DownloadStarted(std::string(ManifestKind));
+    if (!FTrust.SignedMode()) {
+        TManifest manifest = LoadManifest(url, TempDir, DownloadProgress(),
+                                          [&note, &url](const std::string& reason) { note(url, reason); });
+        FReport->DownloadEnded();
+        return manifest;
+    }
+    std::uint64_t timestamp = 0;
+    TManifest manifest = LoadSignedManifest(url, TempDir, DownloadProgress(), FTrust, timestamp, note);
+    FReport->DownloadEnded();
+    // Recorded machine-wide only, where no user can lower it again.
+    const std::string valueName(LastManifestTimestampValue);
+    if (manifest && (!FTrust.LastTimestamp || timestamp > *FTrust.LastTimestamp) &&
+        !WriteRegistryString(valueName, std::to_string(timestamp), {}, false, true))
+        note(valueName, "the accepted manifest's timestamp cannot be recorded machine-wide");
+    return manifest;
 }
 
 std::string TConfigUpdaterThread::FetchPassword() {
