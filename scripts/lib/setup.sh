@@ -15,6 +15,8 @@ packages_test=(
   zip unzip 7zip libarchive-tools python3 curl locales
   # WavPack streams for the method-97 fixtures
   wavpack
+  # a real web server for the process tests, and the test certificates for its TLS port
+  nginx-light openssl
   # the installed manual pages, systemd units, desktop entry and polkit action are checked with these
   man-db groff-base systemd desktop-file-utils libxml2-utils
   # Free Pascal compiles the programs of tests/pascal-diff that the script engine is compared against
