@@ -19,8 +19,12 @@ packages_test=(
   wavpack
   # makes the signatures the signed-mode tests check
   minisign
+  # a real web server for the process tests, and the test certificates for its TLS port
+  nginx-light openssl
   # the installed manual pages, systemd units, desktop entry and polkit action are checked with these
   man-db groff-base systemd desktop-file-utils libxml2-utils
+  # Free Pascal compiles the programs of tests/pascal-diff that the script engine is compared against
+  fp-compiler
 )
 packages_demo=(zip)
 # scripts/screenshot: a virtual display, a window lookup and a grab of it
