@@ -231,7 +231,7 @@ uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInf
     if (cd.uncompressedSize == 0)
         return crc;
     TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
-                             cd.uncompressedSize};
+                             cd.uncompressedSize, cd.crc32};
     auto decoder = method.factory(FInput, params);
     uint64_t left = cd.uncompressedSize;
     for (;;) {
