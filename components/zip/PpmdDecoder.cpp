@@ -6,6 +6,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <exception>
 #include <utility>
@@ -53,6 +54,9 @@ std::string LocalHeaderFor(const TZipDecoderParams& params) {
 std::string ArchiveErrorText(archive* reader, la_ssize_t status) {
     const char* text = archive_error_string(reader);
     std::string detail = text ? text : "libarchive status " + std::to_string(status);
+    // Some of its texts end in a line break; the failure is reported as one line.
+    while (!detail.empty() && std::isspace(static_cast<unsigned char>(detail.back())))
+        detail.pop_back();
     if (archive_errno(reader) == ENOMEM)
         return "Not enough memory for the PPMd model: " + detail;
     return "Corrupt PPMd data: " + detail;
