@@ -93,30 +93,25 @@ std::string Unchanged(std::string stream) {
     return stream;
 }
 
+std::string Xor(std::string stream, size_t at, int mask) {
+    stream[at] = static_cast<char>(stream[at] ^ mask);
+    return stream;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     PPMd, PpmdDamageTest,
     ::testing::Values(
         TPpmdDamage{"Empty", [](std::string) { return std::string(); }, "PPMd parameters"},
         TPpmdDamage{"ParameterWordOnly", [](std::string s) { return s.substr(0, 2); }, "Corrupt PPMd data"},
         TPpmdDamage{"Half", [](std::string s) { return s.substr(0, s.size() / 2); }, "Corrupt PPMd data"},
-        TPpmdDamage{"LastBytesMissing", [](std::string s) { return s.substr(0, s.size() - 9); }, "PPMd"},
-        TPpmdDamage{"BitsFlipped",
-                    [](std::string s) {
-                        s[s.size() / 3] ^= 0x5A;
-                        return s;
-                    },
+        TPpmdDamage{"LastBytesMissing", [](std::string s) { return s.substr(0, s.size() - 9); },
                     "Corrupt PPMd data"},
-        TPpmdDamage{"Order1",
-                    [](std::string s) {
-                        s[0] = static_cast<char>(s[0] & 0xF0);
-                        return s;
-                    },
+        TPpmdDamage{"BitsFlipped", [](std::string s) { return Xor(s, s.size() / 3, 0x5A); },
+                    "Corrupt PPMd data"},
+        // The fixture's word is order 6 (5 in the low four bits), restoration method 0 (the high four).
+        TPpmdDamage{"Order1", [](std::string s) { return Xor(s, 0, 0x05); },
                     "PPMd model order 1 is out of range"},
-        TPpmdDamage{"Restoration3",
-                    [](std::string s) {
-                        s[1] = static_cast<char>((s[1] & 0x0F) | 0x30);
-                        return s;
-                    },
+        TPpmdDamage{"Restoration3", [](std::string s) { return Xor(s, 1, 0x30); },
                     "PPMd model restoration method 3 is out of range"},
         TPpmdDamage{"DeclaredSizeTooSmall", Unchanged, "", 30000},
         TPpmdDamage{"DeclaredSizeTooLarge", Unchanged, "", 90000},
