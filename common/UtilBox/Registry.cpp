@@ -115,6 +115,13 @@ std::string ReadRegistryString(const std::string& name, const std::string& defau
     return defaultValue;
 }
 
+std::string ReadMachineRegistryString(const std::string& name, const std::string& defaultValue,
+                                      const std::string& key) {
+    std::string splitKey = key, splitName = name, text;
+    SplitRegistryPath(splitKey, splitName);
+    return ReadHiveString(HiveId::LocalMachine, splitKey, splitName, text) ? text : defaultValue;
+}
+
 bool WriteRegistryString(const std::string& name, const std::string& value, const std::string& key,
                          bool onlyHKCU, bool onlyHKLM) {
     Assert(!(onlyHKCU && onlyHKLM), Unit, "OnlyHKCU + OnlyHKLM are not allowed");

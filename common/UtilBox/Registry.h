@@ -19,6 +19,9 @@ void ResetStandardRegistryRoot();
 void SplitRegistryPath(std::string& key, std::string& name);
 std::string ReadRegistryString(const std::string& name, const std::string& defaultValue = {},
                                const std::string& key = {}, bool onlyHKCU = false);
+// The machine-wide value alone, for settings no user may change for root (a per-user copy is not read).
+std::string ReadMachineRegistryString(const std::string& name, const std::string& defaultValue = {},
+                                      const std::string& key = {});
 bool WriteRegistryString(const std::string& name, const std::string& value, const std::string& key = {},
                          bool onlyHKCU = false, bool onlyHKLM = false);
 
