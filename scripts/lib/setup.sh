@@ -19,6 +19,8 @@ packages_test=(
   nginx-light openssl
   # the installed manual pages, systemd units, desktop entry and polkit action are checked with these
   man-db groff-base systemd desktop-file-utils libxml2-utils
+  # Free Pascal compiles the programs of tests/pascal-diff that the script engine is compared against
+  fp-compiler
 )
 packages_demo=(zip)
 # scripts/screenshot: a virtual display, a window lookup and a grab of it
