@@ -60,11 +60,6 @@ void TConfigUpdaterThread::AbortIfTerminated(void*, TWorkMode, std::int64_t work
         throw EAbort();
 }
 
-void TConfigUpdaterThread::StopIfTerminated() const {
-    if (Terminated())
-        throw EAbort();
-}
-
 TWorkEvent TConfigUpdaterThread::DownloadProgress() {
     return [this](void* s, TWorkMode m, std::int64_t c) { AbortIfTerminated(s, m, c); };
 }
@@ -78,8 +73,8 @@ TFailureNote TConfigUpdaterThread::NoteFor(const std::string& kind) {
 }
 
 void TConfigUpdaterThread::RecoverInterruptedInstalls() {
-    for (auto kind : {"dev", "partner"}) {
-        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(kind);
+    for (const TUpdateKind& kind : UpdateKinds) {
+        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(std::string(kind.Name));
         if (dirs.Replace && !dirs.TargetDir.empty())
             RecoverReplacedFolder(dirs.TargetDir);
     }
@@ -88,9 +83,10 @@ void TConfigUpdaterThread::RecoverInterruptedInstalls() {
 
 void TConfigUpdaterThread::UpdateAll(bool includePatch) {
     RecoverInterruptedInstalls();
+    // A cancel starts no request and aborts the download under way, but every kind's local seed package is
+    // still installed: that needs nothing from the server.
     TManifest manifest;
-    if (FetchManifest) {
-        StopIfTerminated();
+    if (FetchManifest && !Terminated()) {
         const std::string url = ManifestUrl();
         FReport->DownloadStarted(std::string(ManifestKind));
         auto note = NoteFor(std::string(ManifestKind));
@@ -98,14 +94,10 @@ void TConfigUpdaterThread::UpdateAll(bool includePatch) {
                                 [&note, &url](const std::string& reason) { note(url, reason); });
         FReport->DownloadEnded();
     }
-    StopIfTerminated();
-    const std::string password = FetchPassword();
-    for (const char* kind : {"dev", "partner", "patch"}) {
-        if (std::string_view(kind) == "patch" && !includePatch)
-            break;
-        StopIfTerminated();
-        UpdateKind(kind, manifest, password);
-    }
+    const std::string password = Terminated() ? std::string() : FetchPassword();
+    for (const TUpdateKind& kind : UpdateKinds)
+        if (includePatch || !kind.PatchesProgram)
+            UpdateKind(std::string(kind.Name), manifest, password);
 }
 
 std::string TConfigUpdaterThread::FetchPassword() {
@@ -116,19 +108,20 @@ std::string TConfigUpdaterThread::FetchPassword() {
         // password".
         return Trim(HttpGetString(url, true, DownloadProgress()));
     } catch (const EAbort&) {
-        throw;
+        return {};
     } catch (const EHttpError& e) {
         // 404: the server knows no password for this installation, and the patch is skipped as usual.
         if (e.StatusCode != 404)
-            NoteFor("patch")(url, FailureReason(std::current_exception()));
+            for (const TUpdateKind& kind : UpdateKinds)
+                if (kind.NeedsPassword)
+                    NoteFor(std::string(kind.Name))(url, FailureReason(std::current_exception()));
     }
     return {};
 }
 
 std::string TConfigUpdaterThread::PasswordForKind(const std::string& password, const std::string& kind) {
-    if (kind == "dev" || kind == "partner")
-        return {};
-    return password;
+    const TUpdateKind* rules = FindUpdateKind(kind);
+    return rules && !rules->NeedsPassword ? std::string() : password;
 }
 
 void TConfigUpdaterThread::UpdateKind(const std::string& kind, const TManifest& manifest,

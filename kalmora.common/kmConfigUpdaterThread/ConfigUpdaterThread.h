@@ -50,8 +50,6 @@ protected:
 private:
     // Undoes what a killed run left in the replaced kinds' folders before anything reads them.
     void RecoverInterruptedInstalls();
-    // Raises EAbort when the thread was told to terminate: checked before every request and every kind.
-    void StopIfTerminated() const;
     TWorkEvent DownloadProgress();
     TFailureNote NoteFor(const std::string& kind);
 
