@@ -85,10 +85,10 @@ struct TBaseUrlOverride {
 std::optional<TBaseUrlOverride> BaseUrlOverride() {
     if (const char* value = std::getenv(std::string(BaseUrlVariable).c_str()); value && *value)
         return TBaseUrlOverride{std::string(BaseUrlVariable), value};
-    std::string value =
-        ReadMachineRegistryString(std::string(ConfigBaseUrlSetting), "", std::string(ProductRegistryKey));
-    if (!value.empty())
-        return TBaseUrlOverride{"setting " + std::string(ConfigBaseUrlSetting), std::move(value)};
+    TMachineSetting setting =
+        ReadMachineSetting(std::string(ConfigBaseUrlSetting), std::string(ProductRegistryKey));
+    if (setting.Present && (!setting.IsText || !setting.Text.empty()))
+        return TBaseUrlOverride{"setting " + std::string(ConfigBaseUrlSetting), std::move(setting.Text)};
     return std::nullopt;
 }
 

@@ -76,13 +76,6 @@ TEST_F(SettingsStore, ReadsPerUserFirstAndAMachineWriteRemovesThePerUserCopy) {
     EXPECT_EQ(ReadRegistryString("lastconfigupdate.dev"), "2024-05-01");
 }
 
-TEST_F(SettingsStore, AMachineOnlyReadNeverSeesThePerUserValue) {
-    PlantString(HiveId::CurrentUser, "ServerCAFile", "/home/user/evil.pem");
-    EXPECT_EQ(ReadMachineRegistryString("ServerCAFile", "<none>"), "<none>");
-    PlantString(HiveId::LocalMachine, "ServerCAFile", "/etc/kalmora/ca.pem");
-    EXPECT_EQ(ReadMachineRegistryString("servercafile", "<none>"), "/etc/kalmora/ca.pem");
-}
-
 TEST_F(SettingsStore, AUserWhoCannotWriteTheMachineHiveWritesPerUser) {
     PlantString(HiveId::LocalMachine, "DatabaseDir", "/srv/machine");
     const std::string machineBefore = ReadFile(Dir / "machine/HKLM.reg");
