@@ -1,6 +1,7 @@
 #include "ArchiveCheck.h"
 
 #include "UtilBox/FileHelpers.h"
+#include "WorkFolder.h"
 #include "fs/FileSystem.h"
 #include "kmbpShared/UpdateKinds.h"
 #include "runtime/Exceptions.h"
@@ -18,16 +19,6 @@ namespace {
 
 // A wrong password fails every entry alike; past this many the rest are counted.
 constexpr std::size_t EntryFaultsNamed = 10;
-
-// Deletes the work folder however the check ends.
-class TWorkFolder {
-public:
-    TWorkFolder() : Path(StripTrailingBackslash(CreateTempWorkDir(std::string(WorkDirPrefix)))) {}
-    ~TWorkFolder() { DeleteDirectoryTree(Path); }
-    TWorkFolder(const TWorkFolder&) = delete;
-    TWorkFolder& operator=(const TWorkFolder&) = delete;
-    const std::string Path;
-};
 
 } // namespace
 

@@ -3,10 +3,10 @@
 #include "ArchiveCheck.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
+#include "WorkFolder.h"
 #include "kmConfigUpdaterThread/ConfigManifest.h"
 #include "kmConfigUpdaterThread/ManifestTrust.h"
 #include "kmConfigUpdaterThread/PackageCheck.h"
-#include "kmbpShared/UpdateKinds.h"
 #include "lmWeb/lmWeb.h"
 
 #include <cstdlib>
@@ -47,16 +47,6 @@ public:
 private:
     bool FUrl;
     std::string FBase;
-};
-
-// Deletes the work folder however the check ends.
-class TWorkFolder {
-public:
-    TWorkFolder() : Path(CreateTempWorkDir(std::string(WorkDirPrefix))) {}
-    ~TWorkFolder() { DeleteDirectoryTree(StripTrailingBackslash(Path)); }
-    TWorkFolder(const TWorkFolder&) = delete;
-    TWorkFolder& operator=(const TWorkFolder&) = delete;
-    const std::string Path; // with a trailing "/"
 };
 
 std::string Reason() {
@@ -151,7 +141,7 @@ TVerifyReport VerifyPublication(const std::string& source, const std::vector<TMi
         return {report.Lines, {publication.Name(ManifestName) + ": not a well-formed manifest"}};
     TWorkFolder work;
     for (const char* kind : {"dev", "partner", "patch"})
-        VerifyKind(kind, manifest, publication, work.Path, password, report);
+        VerifyKind(kind, manifest, publication, work.Path + "/", password, report);
     return report;
 }
 
