@@ -7,7 +7,6 @@
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
 #include "kmConfigUpdaterThread/ManifestTrust.h"
-#include "kmbpShared/UpdateKinds.h"
 #include "runtime/Exceptions.h"
 
 #include <cstdio>
