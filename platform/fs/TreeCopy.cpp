@@ -96,7 +96,8 @@ struct TCopyWalk {
         if (!from.IsOpen())
             return Fail(shownPath, errno);
         if (::mkdirat(targetDir, name.c_str(), 0700) == 0) {
-            ::fchmodat(targetDir, name.c_str(), st.st_mode & 0777, 0);
+            if (::fchmodat(targetDir, name.c_str(), st.st_mode & 0777, 0) != 0)
+                return Fail(shownPath, errno);
         } else if (errno != EEXIST) {
             return Fail(shownPath, errno);
         }
