@@ -7,7 +7,7 @@
 packages_build=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libxml2-dev
-  libisal-dev zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev gettext uuid-dev
+  libisal-dev zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev libarchive-dev gettext uuid-dev
   # Ed25519, BLAKE2b-512 and SHA-256 for signed manifests and package hashes
   libssl-dev
 )
