@@ -43,9 +43,11 @@ std::string WritableProblem(const std::string& databaseDir) {
     std::string folder = databaseDir + "config";
     if (!IsExistingDirectory(folder))
         folder = databaseDir;
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        const int err = errno;
         return "setting DatabaseDir: folder cannot be written: " + StripTrailingBackslash(folder) + ": " +
-               std::strerror(errno);
+               std::strerror(err);
+    }
     return {};
 }
 

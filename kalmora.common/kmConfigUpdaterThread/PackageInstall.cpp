@@ -43,9 +43,8 @@ int PlacePackage(const std::string& downloadFile, const std::string& packagePath
         return err;
     if (::rename(downloadFile.c_str(), packagePath.c_str()) == 0)
         return 0;
-    if (errno != EXDEV)
-        return errno;
-    return fs::CopyFileAtomically(downloadFile, packagePath, true);
+    const int err = errno;
+    return err == EXDEV ? fs::CopyFileAtomically(downloadFile, packagePath, true) : err;
 }
 
 // A file name the server chose; "." and ".." would name the work directory or its parent.

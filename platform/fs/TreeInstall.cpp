@@ -37,31 +37,48 @@ bool ExistsAt(int dir, const std::string& name) {
     return StatAt(dir, name, ignored).has_value();
 }
 
-// Opens `folder` (segments below the open root) without following any link.
-TFileDescriptor OpenBelow(int root, const std::string& folder) {
-    TFileDescriptor current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
-    size_t start = 0;
-    while (current.IsOpen() && start < folder.size()) {
+// Opens the folder `name` of the open `parent` without following a link; 0 or the errno value.
+int OpenFolderAt(int parent, const std::string& name, TFileDescriptor& folder) {
+    TFileDescriptor opened = OpenDirectoryAt(parent, name);
+    if (!opened.IsOpen())
+        return errno;
+    folder = std::move(opened);
+    return 0;
+}
+
+// Opens `folder` (segments below the open root) without following any link; 0 or the errno value.
+int OpenBelow(int root, const std::string& folder, TFileDescriptor& opened) {
+    opened.Reset(::fcntl(root, F_DUPFD_CLOEXEC, 0));
+    if (!opened.IsOpen())
+        return errno;
+    for (size_t start = 0; start < folder.size();) {
         size_t end = folder.find('/', start);
         if (end == std::string::npos)
             end = folder.size();
-        current = OpenDirectoryAt(current.Get(), folder.substr(start, end - start));
+        TFileDescriptor next;
+        if (int err = OpenFolderAt(opened.Get(), folder.substr(start, end - start), next))
+            return err;
+        opened = std::move(next);
         start = end + 1;
     }
-    return current;
+    return 0;
 }
 
 // The folder of the entries being worked on; entries of one folder follow each other in a journal.
 class TFolderCursor {
 public:
     explicit TFolderCursor(int root) : FRoot(root) {}
-    // The open folder, or -1 with errno set.
-    int Open(const std::string& folder) {
+    // 0 with `dir` the open folder, or the errno value.
+    int Open(const std::string& folder, int& dir) {
         if (!FFolder.IsOpen() || folder != FPath) {
-            FFolder = OpenBelow(FRoot, folder);
             FPath = folder;
+            if (int err = OpenBelow(FRoot, folder, FFolder)) {
+                FFolder.Reset();
+                return err;
+            }
         }
-        return FFolder.Get();
+        dir = FFolder.Get();
+        return 0;
     }
 
 private:
@@ -195,12 +212,11 @@ bool TTreeInstall::Plan(int source, int target, const std::string& folder) {
         FStaging.push_back(staging);
     }
     for (const auto& name : mergedFolders) {
-        TFileDescriptor from = OpenDirectoryAt(source, name);
-        if (!from.IsOpen())
-            return Fail(shownFolder + "/" + name, errno);
-        TFileDescriptor to = OpenDirectoryAt(target, name);
-        if (!to.IsOpen())
-            return Fail(shownFolder + "/" + name, errno);
+        TFileDescriptor from, to;
+        if (int err = OpenFolderAt(source, name, from))
+            return Fail(shownFolder + "/" + name, err);
+        if (int err = OpenFolderAt(target, name, to))
+            return Fail(shownFolder + "/" + name, err);
         if (!Plan(from.Get(), to.Get(), Join(folder, name)))
             return false;
     }
@@ -261,10 +277,9 @@ int TTreeInstall::StageNewFolder(int from, int to, const std::string& relative) 
         } else if (S_ISDIR(st->st_mode)) {
             if ((err = MakeFolderAt(to, name, 0700)) != 0)
                 return err;
-            TFileDescriptor subFrom = OpenDirectoryAt(from, name);
-            TFileDescriptor subTo = OpenDirectoryAt(to, name);
-            if (!subFrom.IsOpen() || !subTo.IsOpen())
-                return errno;
+            TFileDescriptor subFrom, subTo;
+            if ((err = OpenFolderAt(from, name, subFrom)) != 0 || (err = OpenFolderAt(to, name, subTo)) != 0)
+                return err;
             err = StageNewFolder(subFrom.Get(), subTo.Get(), child);
             if (!err)
                 err = SyncFile(subTo.Get());
@@ -295,12 +310,11 @@ int TTreeInstall::KeepReplaced(int dir, const TJournalEntry& entry) {
 
 int TTreeInstall::Stage(TFolderCursor& sources, TFolderCursor& targets, size_t i) {
     const TJournalEntry& entry = FJournal.Entries[i];
-    const int from = sources.Open(entry.Folder);
-    if (from < 0)
-        return errno;
-    const int to = targets.Open(entry.Folder);
-    if (to < 0)
-        return errno;
+    int from = -1, to = -1;
+    if (int err = sources.Open(entry.Folder, from))
+        return err;
+    if (int err = targets.Open(entry.Folder, to))
+        return err;
     int err = 0;
     switch (entry.Kind) {
     case TStagedKind::File:
@@ -312,12 +326,10 @@ int TTreeInstall::Stage(TFolderCursor& sources, TFolderCursor& targets, size_t i
     case TStagedKind::Folder: {
         if ((err = MakeFolderAt(to, entry.Temp, 0700)) != 0)
             break;
-        TFileDescriptor source = OpenDirectoryAt(from, entry.Name);
-        TFileDescriptor staged = OpenDirectoryAt(to, entry.Temp);
-        if (!source.IsOpen() || !staged.IsOpen()) {
-            err = errno;
+        TFileDescriptor source, staged;
+        if ((err = OpenFolderAt(from, entry.Name, source)) != 0 ||
+            (err = OpenFolderAt(to, entry.Temp, staged)) != 0)
             break;
-        }
         err = StageNewFolder(source.Get(), staged.Get(), Join(entry.Folder, entry.Name));
         if (!err)
             err = SyncFile(staged.Get());
@@ -336,9 +348,9 @@ int TTreeInstall::SyncFolders() {
     for (const auto& entry : FJournal.Entries)
         folders.insert(entry.Folder);
     for (const auto& folder : folders) {
-        TFileDescriptor fd = OpenBelow(FRoot.Get(), folder);
-        if (!fd.IsOpen())
-            return errno;
+        TFileDescriptor fd;
+        if (int err = OpenBelow(FRoot.Get(), folder, fd))
+            return err;
         if (int err = SyncFile(fd.Get()))
             return err;
     }
@@ -358,9 +370,9 @@ int TTreeInstall::SetState(TJournalState state) {
 }
 
 int TTreeInstall::RenameIntoPlace(TFolderCursor& targets, const TJournalEntry& entry) {
-    const int dir = targets.Open(entry.Folder);
-    if (dir < 0)
-        return errno;
+    int dir = -1;
+    if (int err = targets.Open(entry.Folder, dir))
+        return err;
     // A new entry must not take the place of one that appeared meanwhile.
     return entry.Kept.empty() ? RenameNoReplaceAt(dir, entry.Temp, dir, entry.Name)
                               : RenameAt(dir, entry.Temp, dir, entry.Name);
@@ -395,8 +407,8 @@ bool TTreeInstall::Undo(size_t renamed) {
     TFolderCursor targets(FRoot.Get());
     for (size_t i = renamed; i-- > 0;) {
         const TJournalEntry& entry = FJournal.Entries[i];
-        const int dir = targets.Open(entry.Folder);
-        if (dir < 0)
+        int dir = -1;
+        if (targets.Open(entry.Folder, dir) != 0)
             return false;
         // Each step leaves either the old or the new entry at the target's name, never none.
         if (entry.Kept.empty()) {
@@ -424,9 +436,11 @@ bool TTreeInstall::Discard() {
     TFolderCursor targets(FRoot.Get());
     int first = 0;
     for (const auto& entry : FJournal.Entries) {
-        const int dir = targets.Open(entry.Folder);
-        int err = dir < 0 ? errno : RemoveEntryAt(dir, entry.Temp, entry.Kind);
-        if (!err && dir >= 0 && !entry.Kept.empty())
+        int dir = -1;
+        int err = targets.Open(entry.Folder, dir);
+        if (!err)
+            err = RemoveEntryAt(dir, entry.Temp, entry.Kind);
+        if (!err && !entry.Kept.empty())
             err = RemoveEntryAt(dir, entry.Kept, TStagedKind::File);
         if (err && !first)
             first = err;
@@ -444,9 +458,9 @@ bool TTreeInstall::Discard() {
 bool TTreeInstall::Forward() {
     TFolderCursor targets(FRoot.Get());
     for (const auto& entry : FJournal.Entries) {
-        const int dir = targets.Open(entry.Folder);
-        if (dir < 0)
-            return FailAt(entry, errno);
+        int dir = -1;
+        if (int err = targets.Open(entry.Folder, dir))
+            return FailAt(entry, err);
         if (!ExistsAt(dir, entry.Temp))
             continue; // renamed in before the crash
         if (int err = RenameIntoPlace(targets, entry))
@@ -463,8 +477,11 @@ bool TTreeInstall::RemoveKeptLinks() {
     for (const auto& entry : FJournal.Entries) {
         if (entry.Kept.empty())
             continue;
-        const int dir = targets.Open(entry.Folder);
-        if (int err = dir < 0 ? errno : RemoveEntryAt(dir, entry.Kept, TStagedKind::File))
+        int dir = -1;
+        int err = targets.Open(entry.Folder, dir);
+        if (!err)
+            err = RemoveEntryAt(dir, entry.Kept, TStagedKind::File);
+        if (err)
             return FailAt(entry, err);
     }
     if (int err = SyncFolders())
@@ -479,8 +496,8 @@ bool TTreeInstall::RemoveKeptLinks() {
 bool TTreeInstall::Complete() {
     TFolderCursor targets(FRoot.Get());
     for (const auto& entry : FJournal.Entries) {
-        const int dir = targets.Open(entry.Folder);
-        if (dir < 0)
+        int dir = -1;
+        if (targets.Open(entry.Folder, dir) != 0)
             return false;
         int err = 0;
         if (const auto staged = StatAt(dir, entry.Temp, err)) {
@@ -501,9 +518,9 @@ bool TTreeInstall::Back() {
             return Fail(FJournalPath, err);
     TFolderCursor targets(FRoot.Get());
     for (const auto& entry : FJournal.Entries) {
-        const int dir = targets.Open(entry.Folder);
-        if (dir < 0)
-            return FailAt(entry, errno);
+        int dir = -1;
+        if (int err = targets.Open(entry.Folder, dir))
+            return FailAt(entry, err);
         int err = 0;
         if (!entry.Kept.empty()) {
             if (ExistsAt(dir, entry.Kept))
@@ -522,11 +539,15 @@ bool TTreeInstall::Install(const std::string& source, const std::string& target,
     FHasOwnMode = hasOwnMode;
     FJournal.Root = target;
     TFileDescriptor from = OpenDirectory(source);
-    if (!from.IsOpen())
-        return Fail(source, errno);
+    if (!from.IsOpen()) {
+        const int err = errno;
+        return Fail(source, err);
+    }
     FRoot = OpenDirectory(target);
-    if (!FRoot.IsOpen())
-        return Fail(target, errno);
+    if (!FRoot.IsOpen()) {
+        const int err = errno;
+        return Fail(target, err);
+    }
     if (!Plan(from.Get(), FRoot.Get(), {}))
         return false;
     if (FJournal.Entries.empty())
@@ -559,8 +580,10 @@ bool TTreeInstall::Finish() {
         return err == ENOENT || Fail(FJournalPath, err);
     FOnDisk = FJournal.State;
     FRoot = OpenDirectory(FJournal.Root);
-    if (!FRoot.IsOpen())
-        return Fail(FJournal.Root, errno);
+    if (!FRoot.IsOpen()) {
+        const int err = errno;
+        return Fail(FJournal.Root, err);
+    }
     switch (FJournal.State) {
     case TJournalState::Staging:
         return Discard();
