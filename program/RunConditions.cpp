@@ -19,8 +19,10 @@ std::string HiveProblem() {
         const auto hive = registry::THive::Standard(id);
         registry::TRegNode root;
         std::string error;
-        if (hive.Load(root, &error) == registry::RegStatus::Corrupt)
-            return error; // names the file
+        // A hive that cannot be read would look like one without settings, and the run would name a
+        // missing setting instead of the file.
+        if (hive.Load(root, &error) != registry::RegStatus::Ok)
+            return error; // names the file and the reason
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include "RunConditions.h"
 #include "SingleInstance.h"
 #include "UtilBox/Registry.h"
+#include "fs/FaultSeam.h"
 #include "support/ChildProcess.h"
 #include "support/HiveEnvironment.h"
 #include "support/TestFolder.h"
@@ -127,6 +128,14 @@ TEST_F(RunConditionsTest, NoInstallationIdentifierFromEitherSource) {
 TEST_F(RunConditionsTest, RelativeTemporaryFolderIsRefused) {
     setenv("TMPDIR", "tmp", 1);
     EXPECT_EQ(CheckRunConditions(MachineId("")).Problem, "TMPDIR: not an absolute path: tmp");
+}
+
+TEST_F(RunConditionsTest, AHiveThatCannotBeReadIsNamedWithTheReason) {
+    fs::SetFaultHookForTesting(
+        [](fs::TFsStep step, std::size_t) { return step == fs::TFsStep::Read ? EIO : 0; });
+    const std::string problem = CheckRunConditions(MachineId("")).Problem;
+    fs::SetFaultHookForTesting({});
+    EXPECT_EQ(problem, "cannot read hive file \"" + root + "/HKLM.reg\": Input/output error");
 }
 
 TEST_F(RunConditionsTest, DatabaseFolderThatCannotBeWrittenIsNamed) {
