@@ -2,6 +2,7 @@
 
 #include "FolderReplace.h"
 #include "PackageInstall.h"
+#include "SignedManifest.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/Registry.h"
 #include "UtilBox/TextHelpers.h"
@@ -26,10 +27,10 @@ std::string LastConfigUpdateValueName(const std::string& kind) {
 
 TConfigUpdaterThread::TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
                                            std::string installationId, bool includePatch,
-                                           std::shared_ptr<TUpdateReport> report)
+                                           std::shared_ptr<TUpdateReport> report, TManifestTrust trust)
     : TManagedThread(std::move(name), manager), TempDir(CreateTempWorkDir(std::string(WorkDirPrefix))),
       FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)),
-      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {
+      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()), FTrust(std::move(trust)) {
     // The program prints the run's failures itself; the log shows them only when asked to.
     FFatalExceptionFlags = DebugFlags::Error | DebugFlags::UpdateRun;
 }
@@ -99,18 +100,33 @@ void TConfigUpdaterThread::UpdateAll(bool includePatch) {
     // A cancel starts no request and aborts the download under way, but every kind's local seed package is
     // still installed: that needs nothing from the server.
     TManifest manifest;
-    if (FetchManifest && !Terminated()) {
-        const std::string url = ManifestUrl();
-        FReport->DownloadStarted(std::string(ManifestKind));
-        auto note = NoteFor(std::string(ManifestKind));
-        manifest = LoadManifest(url, TempDir, DownloadProgress(),
-                                [&note, &url](const std::string& reason) { note(url, reason); });
-        FReport->DownloadEnded();
-    }
+    if (FetchManifest && !Terminated())
+        manifest = LoadTheManifest();
     const std::string password = Terminated() ? std::string() : FetchPassword();
     for (const TUpdateKind& kind : UpdateKinds)
         if (includePatch || !kind.PatchesProgram)
             UpdateKind(std::string(kind.Name), manifest, password);
+}
+
+TManifest TConfigUpdaterThread::LoadTheManifest() {
+    const std::string url = ManifestUrl();
+    const TFailureNote note = NoteFor(std::string(ManifestKind));
+    FReport->DownloadStarted(std::string(ManifestKind));
+    if (!FTrust.SignedMode()) {
+        TManifest manifest = LoadManifest(url, TempDir, DownloadProgress(),
+                                          [&note, &url](const std::string& reason) { note(url, reason); });
+        FReport->DownloadEnded();
+        return manifest;
+    }
+    std::uint64_t timestamp = 0;
+    TManifest manifest = LoadSignedManifest(url, TempDir, DownloadProgress(), FTrust, timestamp, note);
+    FReport->DownloadEnded();
+    // Recorded machine-wide only, where no user can lower it again.
+    const std::string valueName(LastManifestTimestampValue);
+    if (manifest && (!FTrust.LastTimestamp || timestamp > *FTrust.LastTimestamp) &&
+        !WriteRegistryString(valueName, std::to_string(timestamp), {}, false, true))
+        note(valueName, "the accepted manifest's timestamp cannot be recorded machine-wide");
+    return manifest;
 }
 
 std::string TConfigUpdaterThread::FetchPassword() {

@@ -1,6 +1,7 @@
 #include "PackageInstall.h"
 
 #include "FolderReplace.h"
+#include "PackageCheck.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
 #include "fs/FileSystem.h"
@@ -117,22 +118,39 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
                   const std::string& packagePath, const std::string& workDir, const TWorkEvent& onWork,
                   const std::function<bool()>& isTerminated, const TFailureNote& noteFailure) {
     const TFailureNote note = noteFailure ? noteFailure : [](const std::string&, const std::string&) {};
-    std::string date, url;
-    ReadManifestEntry(manifest, kind, date, url);
-    if (date.empty() || url.empty() || date == recorded)
+    const TManifestEntry entry = ReadManifestEntry(manifest, kind);
+    const std::string& url = entry.Url;
+    if (entry.Date.empty() || url.empty() || entry.Date == recorded)
         return false;
     const std::string fileName = LastUrlSegment(url);
     if (!IsUsableFileName(fileName)) {
         note(url, "the URL names no file");
         return false;
     }
+    TPackageDigest digest;
+    try {
+        digest = ParsePackageDigest(entry.Sha256, entry.Size);
+    } catch (const EPackageCheckError& e) {
+        note(url, e.Message());
+        return false;
+    }
+    if (digest.Sha256.empty() && IsSignedManifest(manifest)) {
+        note(url, "no sha256 for " + kind + " in the signed manifest");
+        return false;
+    }
     if (isTerminated && isTerminated())
         return false;
     const std::string downloadFile = AddTrailingBackslash(workDir) + fileName;
     try {
-        HttpGetFile(url, downloadFile, onWork);
+        TPackageCheck check(digest);
+        HttpGetFile(url, downloadFile, onWork, THttpLimits{}, digest.Any() ? &check : nullptr);
     } catch (const EAbort&) {
         // Cancelled: no failure of the server.
+        DiscardDownload(downloadFile);
+        return false;
+    } catch (const EPackageCheckError& e) {
+        // Not what the manifest announced: the reason alone says it all.
+        note(url, e.Message());
         DiscardDownload(downloadFile);
         return false;
     } catch (...) {
@@ -150,7 +168,7 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
         DiscardDownload(downloadFile);
         return false;
     }
-    recorded = date;
+    recorded = entry.Date;
     return true;
 }
 
