@@ -52,9 +52,12 @@ public:
         std::getline(pub, line);
         return line;
     }
+    // The .pub comment leaves out leading zeros of the id; the updater names all 16 digits.
     std::string KeyId(const std::string& name) const {
         const std::string pub = ReadFile(Key(name, "pub"));
-        return pub.substr(pub.find('\n') - 16, 16);
+        const std::size_t end = pub.find('\n'), start = pub.rfind(' ', end) + 1;
+        const std::string id = pub.substr(start, end - start);
+        return std::string(16 - id.size(), '0') + id;
     }
 
     struct TOffer {
