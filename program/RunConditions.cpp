@@ -63,6 +63,10 @@ TRunConditions CheckRunConditions(const std::string& machineIdFile) {
         return fail(std::string("TMPDIR: not an absolute path: ") + tmp);
     if (std::string problem = HiveProblem(); !problem.empty())
         return fail(problem);
+    std::string trustProblem;
+    result.Trust = ReadManifestTrust(trustProblem);
+    if (!trustProblem.empty())
+        return fail(trustProblem);
     std::string installDir;
     if (std::string problem = FolderSettingProblem("DatabaseDir", result.DatabaseDir); !problem.empty())
         return fail(problem);

@@ -1,8 +1,11 @@
 #pragma once
 
 // What must hold before the update may send a request or write a file: a well-formed server override, hive
-// files that can be parsed, absolute existing DatabaseDir and InstallDir, an installation identifier and a
-// database folder the program can write. Checking writes nothing and asks no server.
+// files that can be parsed, well-formed signing keys, absolute existing DatabaseDir and InstallDir, an
+// installation identifier and a database folder the program can write. Checking writes nothing and asks no
+// server.
+
+#include "kmConfigUpdaterThread/ManifestTrust.h"
 
 #include <string>
 
@@ -13,6 +16,7 @@ struct TRunConditions {
     std::string Problem;
     std::string InstallationId;
     std::string DatabaseDir; // absolute, with a trailing "/"
+    TManifestTrust Trust;
 };
 
 // Reads the hives directly first, so that a corrupt one is named once here and never read through the

@@ -15,11 +15,11 @@ constexpr std::chrono::milliseconds CloseDelay{1000};
 TThreadManager* ThreadManager = nullptr;
 
 std::unique_ptr<TThreadManager> StartUpdate(const std::string& installationId,
-                                            std::shared_ptr<TUpdateReport> report) {
+                                            std::shared_ptr<TUpdateReport> report, TManifestTrust trust) {
     auto manager = std::make_unique<TThreadManager>();
     ThreadManager = manager.get();
     CreateManagedThread<TConfigUpdaterThread>(std::string(ConfigUpdaterThreadName), *manager, true,
-                                              installationId, true, std::move(report));
+                                              installationId, true, std::move(report), std::move(trust));
     return manager;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kmConfigUpdaterThread/ManifestTrust.h"
 #include "kmConfigUpdaterThread/UpdateReport.h"
 #include "lmThreadManager/lmThreadManager.h"
 
@@ -15,9 +16,9 @@ inline constexpr std::string_view ApplicationTitle = "Online-Updater";
 extern TThreadManager* ThreadManager;
 
 // Start-up steps after the settings root: the thread manager and the running update thread, which writes
-// what it did into `report`.
+// what it did into `report` and is in signed mode when `trust` holds keys.
 std::unique_ptr<TThreadManager> StartUpdate(const std::string& installationId,
-                                            std::shared_ptr<TUpdateReport> report);
+                                            std::shared_ptr<TUpdateReport> report, TManifestTrust trust = {});
 
 // True while the update thread has not finished.
 bool UpdateRunning(const TThreadManager& manager);

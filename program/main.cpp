@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
 
     auto report = std::make_shared<TUpdateReport>();
     auto console = TConsoleReport::ForStderr();
-    auto manager = StartUpdate(conditions.InstallationId, report);
+    auto manager = StartUpdate(conditions.InstallationId, report, conditions.Trust);
     RunUpdateWindow(argc, argv, manager, [&] { console.Update(*report); });
     console.Finish(*report);
     return RunExitStatus(report->Failures(), CloseSignal());

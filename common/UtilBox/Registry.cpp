@@ -5,6 +5,8 @@
 #include "registry/RegKey.h"
 #include "runtime/Exceptions.h"
 
+#include <algorithm>
+
 namespace kalmora {
 namespace {
 
@@ -27,14 +29,18 @@ RegStatus Logged(RegStatus status, const std::string& error) {
     return status;
 }
 
-// The value as a string, or false when it is absent, of another type or unreadable.
-bool ReadHiveString(HiveId id, const std::string& key, const std::string& name, std::string& text) {
+bool QueryHiveValue(HiveId id, const std::string& key, const std::string& name, TRegValue& value) {
     TRegKey regKey;
     std::string error;
     if (Logged(TRegKey::Open(THive::Standard(id), key, regKey, &error), error) != RegStatus::Ok)
         return false;
+    return regKey.QueryValue(name, value) == RegStatus::Ok;
+}
+
+// The value as a string, or false when it is absent, of another type or unreadable.
+bool ReadHiveString(HiveId id, const std::string& key, const std::string& name, std::string& text) {
     TRegValue value;
-    if (regKey.QueryValue(name, value) != RegStatus::Ok)
+    if (!QueryHiveValue(id, key, name, value))
         return false;
     if (value.Data.empty()) {
         text.clear();
@@ -113,6 +119,33 @@ std::string ReadRegistryString(const std::string& name, const std::string& defau
     if (ReadHiveString(HiveId::LocalMachine, splitKey, splitName, text))
         return text;
     return defaultValue;
+}
+
+TMachineSetting ReadMachineSetting(const std::string& name, const std::string& key) {
+    std::string splitKey = key, splitName = name;
+    SplitRegistryPath(splitKey, splitName);
+    TMachineSetting setting;
+    TRegValue value;
+    setting.UserValue = QueryHiveValue(HiveId::CurrentUser, splitKey, splitName, value);
+    setting.Present = QueryHiveValue(HiveId::LocalMachine, splitKey, splitName, value);
+    if (!setting.Present)
+        return setting;
+    setting.IsText = value.Data.empty() || value.Type == registry::REG_SZ ||
+                     value.Type == registry::REG_EXPAND_SZ || value.Type == registry::REG_MULTI_SZ;
+    if (!setting.IsText)
+        return setting;
+    if (value.Type != registry::REG_MULTI_SZ) {
+        setting.Text = value.Data.substr(0, value.Data.find('\0'));
+        return setting;
+    }
+    for (std::size_t at = 0; at < value.Data.size();) {
+        const std::size_t end = std::min(value.Data.find('\0', at), value.Data.size());
+        if (end == at)
+            break; // the empty string that ends the list
+        setting.Text += (setting.Text.empty() ? "" : "\n") + value.Data.substr(at, end - at);
+        at = end + 1;
+    }
+    return setting;
 }
 
 bool WriteRegistryString(const std::string& name, const std::string& value, const std::string& key,

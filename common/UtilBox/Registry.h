@@ -19,6 +19,14 @@ void ResetStandardRegistryRoot();
 void SplitRegistryPath(std::string& key, std::string& name);
 std::string ReadRegistryString(const std::string& name, const std::string& defaultValue = {},
                                const std::string& key = {}, bool onlyHKCU = false);
+// A machine-wide setting that no user may change: the per-user hive is never read for it.
+struct TMachineSetting {
+    bool Present = false; // the machine-wide hive holds a value of that name
+    bool IsText = false;  // of a string type; a REG_MULTI_SZ gives its strings joined by line breaks
+    std::string Text;
+    bool UserValue = false; // the per-user hive holds one of that name too (which counts for nothing)
+};
+TMachineSetting ReadMachineSetting(const std::string& name, const std::string& key = {});
 bool WriteRegistryString(const std::string& name, const std::string& value, const std::string& key = {},
                          bool onlyHKCU = false, bool onlyHKLM = false);
 

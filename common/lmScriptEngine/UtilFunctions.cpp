@@ -92,11 +92,21 @@ void RegisterXmlUtils(TJvInterpreterAdapter& registry) {
         2, {}, ResultNotDeclared);
 }
 
+// The host's own exception classes, placed in the tree that script handlers match against, so that
+// "on E: ElmException do" also takes an EDataError a host function raised.
+void RegisterExceptionClasses(TJvInterpreterAdapter& registry) {
+    registry.DefineExceptionClass("UtilBox", "EInternalError", "Exception");
+    registry.DefineExceptionClass("UtilBox", "ElmException", "Exception");
+    registry.DefineExceptionClass("UtilBox", "EDataError", "ElmException");
+    registry.DefineExceptionClass("XmlUtils", "EDOMParseError", "Exception");
+}
+
 } // namespace
 
 void RegisterUtilFunctions(TJvInterpreterAdapter& registry) {
     RegisterUtilBox(registry);
     RegisterXmlUtils(registry);
+    RegisterExceptionClasses(registry);
 }
 
 } // namespace kalmora

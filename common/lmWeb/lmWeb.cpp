@@ -207,6 +207,19 @@ public:
     std::string Text;
 };
 
+class TCheckedSink : public IHttpSink {
+public:
+    TCheckedSink(IHttpSink& sink, IHttpBodyCheck& check) : FSink(sink), FCheck(check) {}
+    void Write(const char* data, std::size_t size) override {
+        FCheck.Block(data, size);
+        FSink.Write(data, size);
+    }
+
+private:
+    IHttpSink& FSink;
+    IHttpBodyCheck& FCheck;
+};
+
 } // namespace
 
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits) {
@@ -282,11 +295,17 @@ std::string HttpGetString(const std::string& url, bool raiseErrors, const TWorkE
 }
 
 void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork,
-                 const THttpLimits& limits) {
+                 const THttpLimits& limits, IHttpBodyCheck* check) {
     std::string workFile = fileName + ".part";
     THttpFileSink sink(workFile);
     try {
-        HttpGet(url, sink, onWork, limits);
+        if (check) {
+            TCheckedSink checked(sink, *check);
+            HttpGet(url, checked, onWork, limits);
+            check->Complete();
+        } else {
+            HttpGet(url, sink, onWork, limits);
+        }
     } catch (...) {
         sink.Abandon(); // the error goes on to the caller unchanged
         throw;

@@ -27,6 +27,16 @@ public:
     virtual void Write(const char* data, std::size_t size) = 0;
 };
 
+// Sees the body of a successful response as HttpGetFile stores it: each block before it is written, and
+// the end of the complete body before the file is renamed into place. Raising from either ends the transfer
+// with that error, and the body is not put at FileName.
+class IHttpBodyCheck {
+public:
+    virtual ~IHttpBodyCheck() = default;
+    virtual void Block(const char* data, std::size_t size) = 0;
+    virtual void Complete() = 0;
+};
+
 // A transfer that failed: a non-2xx status (StatusCode > 0) or a transport error (StatusCode 0).
 class EHttpError : public Exception {
 public:
@@ -66,6 +76,6 @@ std::string HttpGetString(const std::string& url, bool raiseErrors, const TWorkE
 // ".part".
 void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork = {});
 void HttpGetFile(const std::string& url, const std::string& fileName, const TWorkEvent& onWork,
-                 const THttpLimits& limits);
+                 const THttpLimits& limits, IHttpBodyCheck* check = nullptr);
 
 } // namespace kalmora

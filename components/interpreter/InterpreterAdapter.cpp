@@ -86,6 +86,16 @@ void TJvInterpreterAdapter::DefineMember(TScriptClass hostClass, std::string ide
     FVersion = NextVersion();
 }
 
+void TJvInterpreterAdapter::DefineExceptionClass(std::string unitName, std::string className,
+                                                 std::string parentName) {
+    TAdapterEntry& entry = FEntries.emplace_back();
+    entry.Kind = TAdapterEntryKind::ExceptionClass;
+    entry.UnitName = std::move(unitName);
+    entry.Identifier = std::move(className);
+    entry.Value = Variant(std::move(parentName));
+    FVersion = NextVersion();
+}
+
 const TAdapterEntry* TJvInterpreterAdapter::FindName(std::string_view identifier) const {
     for (auto it = FEntries.rbegin(); it != FEntries.rend(); ++it)
         if ((it->Kind == TAdapterEntryKind::Constant || it->Kind == TAdapterEntryKind::Function) &&

@@ -24,13 +24,13 @@ inline constexpr std::uint16_t ParamByValue = 0;
 inline constexpr std::uint16_t ParamByRef = 0x4000;
 inline constexpr std::uint16_t ResultNotDeclared = 0;
 
-enum class TAdapterEntryKind { Constant, Function, Class, Member };
+enum class TAdapterEntryKind { Constant, Function, Class, Member, ExceptionClass };
 
 struct TAdapterEntry {
     TAdapterEntryKind Kind;
     std::string UnitName;   // empty for members
     std::string Identifier; // the script name; the type name for classes
-    Variant Value;          // constants
+    Variant Value;          // constants; the parent's name for exception classes
     THostFunction Function; // functions and members
     int ParamCount = 0;
     std::vector<std::uint16_t> ParamKinds; // missing entries are by value
@@ -51,6 +51,9 @@ public:
     void DefineClass(std::string unitName, TScriptClass hostClass, std::string typeName);
     void DefineMember(TScriptClass hostClass, std::string identifier, THostFunction function, int paramCount,
                       std::vector<std::uint16_t> paramKinds, std::uint16_t resultKind);
+    // Places a host exception class (by the name its ClassName() reports) below parentName in the tree that
+    // script handlers match against; "on E: Parent do" then takes it, and a script may raise it.
+    void DefineExceptionClass(std::string unitName, std::string className, std::string parentName);
 
     // Every registration in the order it was made.
     const std::deque<TAdapterEntry>& Entries() const noexcept { return FEntries; }

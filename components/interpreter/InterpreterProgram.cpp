@@ -57,6 +57,8 @@ void TJvInterpreterProgram::Run() {
     for (const auto& [slot, value] : compiled.GlobalInits)
         globals[static_cast<std::size_t>(slot)] = value;
     ctx.Globals = globals.data();
+    std::vector<script::TFrame> display(static_cast<std::size_t>(compiled.MaxLevel) + 1);
+    ctx.Display = display.data();
     compiled.Main->Exec(ctx);
 }
 

@@ -1,35 +1,16 @@
 #include "ScriptCompiler.h"
 
+#include "ScriptExceptions.h"
 #include "ScriptParser.h"
 #include "runtime/Exceptions.h"
 
 #include <algorithm>
 
 namespace kalmora::script {
-namespace {
-
-TTypeKind TypeKindOf(const std::string& lower) {
-    static const std::unordered_map<std::string, TTypeKind> names = {
-        {"integer", TTypeKind::Integer},   {"longint", TTypeKind::Integer},
-        {"smallint", TTypeKind::Integer},  {"shortint", TTypeKind::Integer},
-        {"byte", TTypeKind::Integer},      {"word", TTypeKind::Integer},
-        {"cardinal", TTypeKind::Integer},  {"longword", TTypeKind::Integer},
-        {"string", TTypeKind::String},     {"char", TTypeKind::String},
-        {"ansistring", TTypeKind::String}, {"widestring", TTypeKind::String},
-        {"ansichar", TTypeKind::String},   {"shortstring", TTypeKind::String},
-        {"boolean", TTypeKind::Boolean},   {"double", TTypeKind::Double},
-        {"extended", TTypeKind::Double},   {"real", TTypeKind::Double},
-        {"single", TTypeKind::Double},     {"currency", TTypeKind::Currency},
-        {"tdatetime", TTypeKind::Date},    {"tdate", TTypeKind::Date},
-        {"ttime", TTypeKind::Date},
-    };
-    auto it = names.find(lower);
-    return it == names.end() ? TTypeKind::Variant : it->second;
-}
-
-} // namespace
+TCompiledScript::~TCompiledScript() = default;
 
 std::unique_ptr<TCompiledScript> TScriptParser::Compile() {
+    FScript->Exceptions = std::make_unique<TExceptionTree>(FOwn, FGlobal);
     if (Accept(TTok::KwProgram)) {
         ExpectIdent();
         Expect(TTok::Semicolon);
@@ -112,8 +93,6 @@ void TScriptParser::ParseDeclarations() {
             break;
         case TTok::KwProcedure:
         case TTok::KwFunction:
-            if (FRoutine)
-                Error("Nested routines are not supported", Tok());
             ParseRoutine();
             break;
         case TTok::KwType:
@@ -131,17 +110,16 @@ void TScriptParser::Declare(const TToken& name, TSymbol symbol) {
     scope.emplace(name.Lower, std::move(symbol));
 }
 
-TScriptParser::TSymbol TScriptParser::NewVariable(TTypeKind type) {
+TScriptParser::TSymbol TScriptParser::NewVariable(TTypeKind type, const TTypeInfo* info) {
     TSymbol symbol;
     symbol.Kind = TSymKind::Var;
     symbol.Type = type;
+    symbol.Info = info;
     if (FRoutine) {
-        symbol.Access = TAccess::Local;
-        symbol.Slot = static_cast<int>(FRoutine->VarTypes.size());
+        symbol.Place = {TAccess::Local, FRoutine->Level, static_cast<int>(FRoutine->VarTypes.size())};
         FRoutine->VarTypes.push_back(type);
     } else {
-        symbol.Access = TAccess::Global;
-        symbol.Slot = static_cast<int>(FScript->GlobalTypes.size());
+        symbol.Place = {TAccess::Global, 0, static_cast<int>(FScript->GlobalTypes.size())};
         FScript->GlobalTypes.push_back(type);
     }
     return symbol;
@@ -149,14 +127,13 @@ TScriptParser::TSymbol TScriptParser::NewVariable(TTypeKind type) {
 
 void TScriptParser::ParseConst() {
     const TToken& name = ExpectIdent();
-    TTypeKind type = TTypeKind::Variant;
+    const TTypeInfo* type = nullptr;
     if (Accept(TTok::Colon))
-        type = ParseType().Kind;
+        type = ParseType();
     Expect(TTok::Equal);
     TSymbol symbol;
     symbol.Kind = TSymKind::Const;
-    symbol.Value = ParseConstValue();
-    ConvertTo(type, symbol.Value);
+    symbol.Value = type ? ParseInitialValue(*type) : ParseConstValue();
     Expect(TTok::Semicolon);
     Declare(name, std::move(symbol));
 }
@@ -166,61 +143,29 @@ void TScriptParser::ParseVar() {
     while (Accept(TTok::Comma))
         names.push_back(&ExpectIdent());
     Expect(TTok::Colon);
-    TTypeInfo type = ParseType();
+    const TTypeInfo* type = ParseType();
+    Variant init = type->Init;
     if (Tok().Kind == TTok::Equal) {
         if (names.size() != 1)
             Error("Only one variable can be initialised at a time", Tok());
         Next();
-        type.Init = ParseConstValue();
-        ConvertTo(type.Kind, type.Init);
+        init = ParseInitialValue(*type);
     }
     Expect(TTok::Semicolon);
     for (const TToken* name : names) {
-        TSymbol symbol = NewVariable(type.Kind);
-        if (!type.Init.IsEmpty()) {
+        TSymbol symbol = NewVariable(type->Kind, type);
+        if (!init.IsEmpty()) {
             if (FRoutine)
-                FRoutine->Inits.emplace_back(symbol.Slot, type.Init);
+                FRoutine->Inits.emplace_back(symbol.Place.Slot, init);
             else
-                FScript->GlobalInits.emplace_back(symbol.Slot, type.Init);
+                FScript->GlobalInits.emplace_back(symbol.Place.Slot, init);
         }
         Declare(*name, std::move(symbol));
     }
 }
 
-TTypeInfo TScriptParser::ParseType() {
-    TNestGuard guard(*this);
-    TTypeInfo info;
-    if (Accept(TTok::KwArray)) {
-        int count = -1;
-        if (Tok().Kind == TTok::LBracket) {
-            const TToken& at = Next();
-            Variant low = ParseConstValue();
-            Expect(TTok::DotDot);
-            Variant high = ParseConstValue();
-            Expect(TTok::RBracket);
-            if (low.AsInteger() != 0)
-                Error("Arrays start at index 0", at);
-            if (high.AsInteger() < 0 || high.AsInteger() >= FMaxArrayElements)
-                Error("Array bounds out of range", at);
-            count = high.AsInteger() + 1;
-        }
-        Expect(TTok::KwOf);
-        TTypeInfo element = ParseType();
-        if (count >= 0)
-            info.Init =
-                Variant(std::vector<Variant>(static_cast<std::size_t>(count), DefaultOf(element.Kind)));
-        return info;
-    }
-    const TToken& name = ExpectIdent();
-    if (name.Lower == "set" && Accept(TTok::KwOf)) {
-        ParseType();
-        return info;
-    }
-    info.Kind = TypeKindOf(name.Lower);
-    return info;
-}
-
 void TScriptParser::ParseRoutine() {
+    TNestGuard guard(*this); // routines nest, and so does the parser compiling them
     bool isFunction = Next().Kind == TTok::KwFunction;
     const TToken& name = ExpectIdent();
     std::vector<TParam> params;
@@ -232,22 +177,22 @@ void TScriptParser::ParseRoutine() {
             std::vector<const TToken*> names{&ExpectIdent()};
             while (Accept(TTok::Comma))
                 names.push_back(&ExpectIdent());
-            TTypeKind type = Accept(TTok::Colon) ? ParseType().Kind : TTypeKind::Variant;
+            const TTypeInfo* type = Accept(TTok::Colon) ? ParseType() : nullptr;
             for (const TToken* paramName : names)
-                params.push_back({paramName->Lower, type, byRef});
+                params.push_back({paramName->Lower, type ? type->Kind : TTypeKind::Variant, byRef, type});
         } while (Accept(TTok::Semicolon));
         Expect(TTok::RParen);
     }
-    TTypeKind resultType = TTypeKind::Variant;
+    const TTypeInfo* resultType = nullptr;
     if (isFunction) {
         Expect(TTok::Colon);
-        resultType = ParseType().Kind;
+        resultType = ParseType();
     }
     Expect(TTok::Semicolon);
 
     TRoutine* routine = nullptr;
-    auto existing = FGlobals.find(name.Lower);
-    if (existing != FGlobals.end()) {
+    auto existing = Scope().find(name.Lower);
+    if (existing != Scope().end()) {
         TRoutine* earlier = existing->second.Routine;
         if (!earlier || earlier->Defined || earlier->IsFunction != isFunction ||
             !SameParams(earlier->Params, params))
@@ -261,8 +206,14 @@ void TScriptParser::ParseRoutine() {
         routine->IsFunction = isFunction;
         routine->Line = name.Line;
         routine->Column = name.Column;
+        routine->Level = Level() + 1;
+        if (FRoutine)
+            FRoutine->Encloses = true;
         routine->Params = std::move(params);
-        routine->ResultType = resultType;
+        if (resultType) {
+            routine->ResultType = resultType->Kind;
+            routine->ResultInfo = resultType;
+        }
         for (const TParam& param : routine->Params) {
             if (param.ByRef) {
                 routine->ParamSlots.push_back(routine->RefCount++);
@@ -271,14 +222,15 @@ void TScriptParser::ParseRoutine() {
                 routine->VarTypes.push_back(param.Type);
             }
         }
+        routine->FirstLocal = static_cast<int>(routine->VarTypes.size());
         if (isFunction) {
             routine->ResultSlot = static_cast<int>(routine->VarTypes.size());
-            routine->VarTypes.push_back(resultType);
+            routine->VarTypes.push_back(routine->ResultType);
         }
         TSymbol symbol;
         symbol.Kind = TSymKind::Routine;
         symbol.Routine = routine;
-        FGlobals.emplace(name.Lower, std::move(symbol));
+        Scope().emplace(name.Lower, std::move(symbol));
     }
     if (Accept(TTok::KwForward)) {
         Expect(TTok::Semicolon);
@@ -286,31 +238,41 @@ void TScriptParser::ParseRoutine() {
     }
 
     routine->Defined = true;
+    TRoutine* parent = FRoutine;
     FRoutine = routine;
-    FLocals.clear();
+    FLevels.push_back({{}, routine});
+    FScript->MaxLevel = std::max(FScript->MaxLevel, routine->Level);
     for (std::size_t i = 0; i < routine->Params.size(); ++i) {
         const TParam& param = routine->Params[i];
         TSymbol symbol;
-        symbol.Access = param.ByRef ? TAccess::Ref : TAccess::Local;
-        symbol.Slot = routine->ParamSlots[i];
+        symbol.Place = {param.ByRef ? TAccess::Ref : TAccess::Local, routine->Level, routine->ParamSlots[i]};
         symbol.Type = param.Type;
-        if (!FLocals.emplace(param.Name, std::move(symbol)).second)
+        symbol.Info = param.Info;
+        if (!Scope().emplace(param.Name, std::move(symbol)).second)
             Error("Identifier redeclared: '" + param.Name + "'", name);
     }
     if (isFunction) {
         TSymbol symbol;
-        symbol.Access = TAccess::Local;
-        symbol.Slot = routine->ResultSlot;
+        symbol.Place = {TAccess::Local, routine->Level, routine->ResultSlot};
         symbol.Type = routine->ResultType;
-        FLocals.emplace("result", std::move(symbol));
+        symbol.Info = routine->ResultInfo;
+        Scope().emplace("result", std::move(symbol));
     }
     ParseDeclarations();
     const TToken& begin = Expect(TTok::KwBegin);
     routine->Body = ParseBlockRest(begin, TTok::KwEnd);
     Expect(TTok::KwEnd);
     Expect(TTok::Semicolon);
-    FRoutine = nullptr;
-    FLocals.clear();
+    FLevels.pop_back();
+    FRoutine = parent;
+
+    // Every slot after the parameters starts with its type's value or its declared initial value.
+    for (std::size_t slot = static_cast<std::size_t>(routine->FirstLocal); slot < routine->VarTypes.size();
+         ++slot)
+        routine->Initial.push_back(DefaultOf(routine->VarTypes[slot]));
+    for (const auto& [slot, value] : routine->Inits)
+        routine->Initial[static_cast<std::size_t>(slot - routine->FirstLocal)] = value;
+    routine->FrameSize = routine->VarTypes.size();
 }
 
 bool TScriptParser::SameParams(const std::vector<TParam>& a, const std::vector<TParam>& b) {
@@ -322,14 +284,19 @@ bool TScriptParser::SameParams(const std::vector<TParam>& a, const std::vector<T
     return true;
 }
 
-const TScriptParser::TSymbol* TScriptParser::Lookup(const std::string& lower) const {
-    if (FRoutine) {
-        auto it = FLocals.find(lower);
-        if (it != FLocals.end())
-            return &it->second;
+std::optional<TScriptParser::TSymbol> TScriptParser::Lookup(const std::string& lower) const {
+    for (int level = Level(); level >= 0; --level) {
+        const TScope& names = FLevels[static_cast<std::size_t>(level)].Names;
+        auto it = names.find(lower);
+        if (it == names.end())
+            continue;
+        TSymbol symbol = it->second;
+        // An enclosing routine's variable: reached through the display at that routine's level.
+        if (symbol.Kind == TSymKind::Var && level > 0 && level < Level())
+            symbol.Place.Access = symbol.Place.Access == TAccess::Ref ? TAccess::OuterRef : TAccess::Outer;
+        return symbol;
     }
-    auto it = FGlobals.find(lower);
-    return it == FGlobals.end() ? nullptr : &it->second;
+    return std::nullopt;
 }
 
 std::unique_ptr<TCompiledScript> CompileScript(std::string_view source, const TJvInterpreterAdapter* own,

@@ -12,6 +12,54 @@ int MaxDepth(const TExprPtr& a, const TExprPtr& b) {
     return std::max(a ? a->Depth : 0, b ? b->Depth : 0) + 1;
 }
 
+constexpr bool IsArithmetic(TBinOp op) {
+    return op == TBinOp::Add || op == TBinOp::Sub || op == TBinOp::Mul || op == TBinOp::IntDiv ||
+           op == TBinOp::Mod;
+}
+
+// O on two integers, for the operators that have an integer case.
+template <TBinOp O> inline auto IntegerOp(int a, int b) {
+    if constexpr (O == TBinOp::Add)
+        return WrapAdd(a, b);
+    else if constexpr (O == TBinOp::Sub)
+        return WrapSub(a, b);
+    else if constexpr (O == TBinOp::Mul)
+        return WrapMul(a, b);
+    else if constexpr (O == TBinOp::IntDiv)
+        return IntDivide(a, b);
+    else if constexpr (O == TBinOp::Mod)
+        return IntModulo(a, b);
+    else if constexpr (O == TBinOp::Eq)
+        return a == b;
+    else if constexpr (O == TBinOp::Ne)
+        return a != b;
+    else if constexpr (O == TBinOp::Lt)
+        return a < b;
+    else if constexpr (O == TBinOp::Le)
+        return a <= b;
+    else if constexpr (O == TBinOp::Gt)
+        return a > b;
+    else
+        return a >= b;
+}
+
+// O on any two values but the integer pair; texts joined by + are bounded by the text size limit.
+template <TBinOp O> Variant GeneralOp(TRunContext& ctx, Variant l, const Variant& r, const TNode& at) {
+    if constexpr (O == TBinOp::Add) {
+        if (l.IsString() && r.IsString()) {
+            ctx.CheckStringSize(l.StringValue().size() + r.StringValue().size(), at.Line, at.Column);
+            l.StringValue() += r.StringValue();
+            return l;
+        }
+        if (l.IsString() || r.IsString()) {
+            Variant joined = BinaryOp(O, l, r);
+            ctx.CheckStringSize(joined.StringValue().size(), at.Line, at.Column);
+            return joined;
+        }
+    }
+    return BinaryOp(O, l, r);
+}
+
 template <TBinOp O> class TBinaryExpr final : public TBinaryExprBase {
 public:
     TBinaryExpr(int line, int column, TExprPtr left, TExprPtr right)
@@ -23,32 +71,10 @@ public:
         } else {
             Variant l = Left->Eval(ctx);
             Variant r = Right->Eval(ctx);
-            if (l.Type() == TVarType::Integer && r.Type() == TVarType::Integer) {
-                int a = l.IntValue(), b = r.IntValue();
-                if constexpr (O == TBinOp::Add)
-                    return Variant(WrapAdd(a, b));
-                if constexpr (O == TBinOp::Sub)
-                    return Variant(WrapSub(a, b));
-                if constexpr (O == TBinOp::Mul)
-                    return Variant(WrapMul(a, b));
-                if constexpr (O == TBinOp::IntDiv)
-                    return Variant(IntDivide(a, b));
-                if constexpr (O == TBinOp::Mod)
-                    return Variant(IntModulo(a, b));
-            }
-            if constexpr (O == TBinOp::Add) {
-                if (l.IsString() && r.IsString()) {
-                    ctx.CheckStringSize(l.StringValue().size() + r.StringValue().size(), Line, Column);
-                    l.StringValue() += r.StringValue();
-                    return l;
-                }
-                if (l.IsString() || r.IsString()) {
-                    Variant joined = BinaryOp(O, l, r);
-                    ctx.CheckStringSize(joined.StringValue().size(), Line, Column);
-                    return joined;
-                }
-            }
-            return BinaryOp(O, l, r);
+            if constexpr (IsArithmetic(O))
+                if (l.Type() == TVarType::Integer && r.Type() == TVarType::Integer)
+                    return Variant(IntegerOp<O>(l.IntValue(), r.IntValue()));
+            return GeneralOp<O>(ctx, std::move(l), r, *this);
         }
     }
 
@@ -56,27 +82,108 @@ public:
         if constexpr (O >= TBinOp::Eq) {
             Variant l = Left->Eval(ctx);
             Variant r = Right->Eval(ctx);
-            if (l.Type() == TVarType::Integer && r.Type() == TVarType::Integer) {
-                int a = l.IntValue(), b = r.IntValue();
-                if constexpr (O == TBinOp::Eq)
-                    return a == b;
-                if constexpr (O == TBinOp::Ne)
-                    return a != b;
-                if constexpr (O == TBinOp::Lt)
-                    return a < b;
-                if constexpr (O == TBinOp::Le)
-                    return a <= b;
-                if constexpr (O == TBinOp::Gt)
-                    return a > b;
-                if constexpr (O == TBinOp::Ge)
-                    return a >= b;
-            }
+            if (l.Type() == TVarType::Integer && r.Type() == TVarType::Integer)
+                return IntegerOp<O>(l.IntValue(), r.IntValue());
             return CompareOp(O, l, r);
         } else {
             return Eval(ctx).AsBoolean();
         }
     }
 };
+
+// x OP c with an integer constant c, the commonest shape in loops and conditions: the left side is read in
+// place when it is a variable of the running routine or a global (A), else evaluated (Any), and the constant
+// is never evaluated.
+enum class TLeftShape : std::uint8_t { Local, Global, Ref, Any };
+
+template <TBinOp O, TLeftShape L> class TConstRightExpr final : public TBinaryExprBase {
+public:
+    TConstRightExpr(int line, int column, TExprPtr left, TExprPtr right)
+        : TBinaryExprBase(line, column, O, std::move(left), std::move(right)),
+          Constant(static_cast<const TLiteralExpr&>(*Right).Value.IntValue()) {
+        if constexpr (L != TLeftShape::Any)
+            Slot = static_cast<const TVarExprBase&>(*Left).Place.Slot;
+    }
+
+    Variant Eval(TRunContext& ctx) const override {
+        if constexpr (O >= TBinOp::Eq) {
+            return Variant(EvalBool(ctx));
+        } else if constexpr (L == TLeftShape::Any) {
+            Variant l = Left->Eval(ctx);
+            if (l.Type() == TVarType::Integer)
+                return Variant(IntegerOp<O>(l.IntValue(), Constant));
+            return GeneralOp<O>(ctx, std::move(l), Variant(Constant), *this);
+        } else {
+            const Variant& l = Read(ctx);
+            if (l.Type() == TVarType::Integer)
+                return Variant(IntegerOp<O>(l.IntValue(), Constant));
+            return GeneralOp<O>(ctx, l, Variant(Constant), *this);
+        }
+    }
+
+    bool EvalBool(TRunContext& ctx) const override {
+        if constexpr (O >= TBinOp::Eq) {
+            if constexpr (L == TLeftShape::Any) {
+                Variant l = Left->Eval(ctx);
+                if (l.Type() == TVarType::Integer)
+                    return IntegerOp<O>(l.IntValue(), Constant);
+                return CompareOp(O, l, Variant(Constant));
+            } else {
+                const Variant& l = Read(ctx);
+                if (l.Type() == TVarType::Integer)
+                    return IntegerOp<O>(l.IntValue(), Constant);
+                return CompareOp(O, l, Variant(Constant));
+            }
+        } else {
+            return Eval(ctx).AsBoolean();
+        }
+    }
+
+private:
+    const Variant& Read(TRunContext& ctx) const {
+        if constexpr (L == TLeftShape::Local)
+            return ctx.Locals[Slot];
+        else if constexpr (L == TLeftShape::Global)
+            return ctx.Globals[Slot];
+        else
+            return *ctx.Refs[Slot];
+    }
+    int Constant;
+    int Slot = 0;
+};
+
+template <TBinOp O> TExprPtr MakeConstRight(int line, int column, TExprPtr l, TExprPtr r) {
+    TLeftShape shape = TLeftShape::Any;
+    if (auto* var = dynamic_cast<const TVarExprBase*>(l.get())) {
+        switch (var->Place.Access) {
+        case TAccess::Local:
+            shape = TLeftShape::Local;
+            break;
+        case TAccess::Global:
+            shape = TLeftShape::Global;
+            break;
+        case TAccess::Ref:
+            shape = TLeftShape::Ref;
+            break;
+        default:
+            break;
+        }
+    }
+    switch (shape) {
+    case TLeftShape::Local:
+        return std::make_unique<TConstRightExpr<O, TLeftShape::Local>>(line, column, std::move(l),
+                                                                       std::move(r));
+    case TLeftShape::Global:
+        return std::make_unique<TConstRightExpr<O, TLeftShape::Global>>(line, column, std::move(l),
+                                                                        std::move(r));
+    case TLeftShape::Ref:
+        return std::make_unique<TConstRightExpr<O, TLeftShape::Ref>>(line, column, std::move(l),
+                                                                     std::move(r));
+    case TLeftShape::Any:
+        break;
+    }
+    return std::make_unique<TConstRightExpr<O, TLeftShape::Any>>(line, column, std::move(l), std::move(r));
+}
 
 // and / or evaluate their right side only when a Boolean left side does not decide the result already.
 template <bool IsAnd> class TShortCircuitExpr final : public TBinaryExprBase {
@@ -104,16 +211,40 @@ public:
 
 } // namespace
 
-TExprPtr MakeVarExpr(int line, int column, TAccess access, int slot, TTypeKind type) {
-    switch (access) {
-    case TAccess::Local:
-        return std::make_unique<TVarExpr<TAccess::Local>>(line, column, slot, type);
-    case TAccess::Global:
-        return std::make_unique<TVarExpr<TAccess::Global>>(line, column, slot, type);
-    case TAccess::Ref:
-        break;
+TExprPtr MakeVarExpr(int line, int column, TVarPlace place, TTypeKind type, const TTypeInfo* info) {
+    return ByAccess<TVarExpr, TExpr>(place.Access, line, column, place, type, info);
+}
+
+TTypeKind TLiteralExpr::StaticKind() const {
+    switch (Value.Type()) {
+    case TVarType::Boolean:
+        return TTypeKind::Boolean;
+    case TVarType::Integer:
+        return TTypeKind::Integer;
+    case TVarType::Double:
+        return TTypeKind::Double;
+    case TVarType::String:
+        return TTypeKind::String;
+    default:
+        return TTypeKind::Variant;
     }
-    return std::make_unique<TVarExpr<TAccess::Ref>>(line, column, slot, type);
+}
+
+TTypeKind TBinaryExprBase::StaticKind() const {
+    if (Op >= TBinOp::Eq)
+        return TTypeKind::Boolean;
+    TTypeKind left = Left->StaticKind(), right = Right->StaticKind();
+    if ((Op == TBinOp::And || Op == TBinOp::Or || Op == TBinOp::Xor) && left == TTypeKind::Boolean &&
+        right == TTypeKind::Boolean)
+        return TTypeKind::Boolean;
+    return left == TTypeKind::Integer && right == TTypeKind::Integer && Op != TBinOp::Divide
+               ? TTypeKind::Integer
+               : TTypeKind::Variant;
+}
+
+TTypeKind TUnaryExpr::StaticKind() const {
+    TTypeKind kind = Operand->StaticKind();
+    return kind == TTypeKind::Boolean || kind == TTypeKind::Integer ? kind : TTypeKind::Variant;
 }
 
 TBinaryExprBase::TBinaryExprBase(int line, int column, TBinOp op, TExprPtr left, TExprPtr right)
@@ -122,6 +253,30 @@ TBinaryExprBase::TBinaryExprBase(int line, int column, TBinOp op, TExprPtr left,
 }
 
 TExprPtr MakeBinaryExpr(int line, int column, TBinOp op, TExprPtr l, TExprPtr r) {
+    auto* constant = dynamic_cast<const TLiteralExpr*>(r.get());
+    // div and mod by a constant 0 keep the general node, which raises when it runs.
+    if (constant && constant->Value.Type() == TVarType::Integer && !l->IsConstant() &&
+        !((op == TBinOp::IntDiv || op == TBinOp::Mod) && constant->Value.IntValue() == 0)) {
+        switch (op) {
+#define KALMORA_CONST_RIGHT(name)                                                                            \
+    case TBinOp::name:                                                                                       \
+        return MakeConstRight<TBinOp::name>(line, column, std::move(l), std::move(r));
+            KALMORA_CONST_RIGHT(Add)
+            KALMORA_CONST_RIGHT(Sub)
+            KALMORA_CONST_RIGHT(Mul)
+            KALMORA_CONST_RIGHT(IntDiv)
+            KALMORA_CONST_RIGHT(Mod)
+            KALMORA_CONST_RIGHT(Eq)
+            KALMORA_CONST_RIGHT(Ne)
+            KALMORA_CONST_RIGHT(Lt)
+            KALMORA_CONST_RIGHT(Le)
+            KALMORA_CONST_RIGHT(Gt)
+            KALMORA_CONST_RIGHT(Ge)
+#undef KALMORA_CONST_RIGHT
+        default:
+            break;
+        }
+    }
     switch (op) {
 #define KALMORA_BINARY(name)                                                                                 \
     case TBinOp::name:                                                                                       \
@@ -234,254 +389,6 @@ bool TInExpr::EvalBool(TRunContext& ctx) const {
         if (ValuesEqual(value, item))
             return true;
     return false;
-}
-
-TIndexExpr::TIndexExpr(int line, int column, TExprPtr base, TExprPtr index)
-    : TExpr(line, column), Base(std::move(base)), Index(std::move(index)) {
-    Depth = MaxDepth(Base, Index);
-}
-
-Variant TIndexExpr::Eval(TRunContext& ctx) const {
-    Variant base = Base->Eval(ctx);
-    int i = Index->Eval(ctx).AsInteger();
-    if (base.IsString()) {
-        const std::string& text = base.StringValue();
-        if (i < 1 || static_cast<std::size_t>(i) > text.size())
-            Fail("Index " + std::to_string(i) + " out of range 1.." + std::to_string(text.size()));
-        return Variant(std::string(1, text[static_cast<std::size_t>(i - 1)]));
-    }
-    if (base.IsArray()) {
-        if (i < 0 || i >= base.ArrayLength())
-            Fail("Index " + std::to_string(i) + " out of range 0.." + std::to_string(base.ArrayLength() - 1));
-        return base.Items()[static_cast<std::size_t>(i)];
-    }
-    Fail("A value of type " + std::string(Variant::TypeName(base.Type())) + " cannot be indexed");
-}
-
-Variant* TIndexExpr::Address(TRunContext& ctx) const {
-    int i = Index->Eval(ctx).AsInteger();
-    Variant* base = Base->Address(ctx);
-    if (!base || !base->IsArray())
-        Fail("Only array elements can be assigned by index");
-    if (i < 0 || i >= base->ArrayLength())
-        Fail("Index " + std::to_string(i) + " out of range 0.." + std::to_string(base->ArrayLength() - 1));
-    return &base->Items()[static_cast<std::size_t>(i)];
-}
-
-TScriptCallExpr::TScriptCallExpr(int line, int column, const TRoutine* routine, std::vector<TExprPtr> args)
-    : TExpr(line, column), Routine(routine), Args(std::move(args)) {
-    for (const TExprPtr& arg : Args)
-        Depth = std::max(Depth, arg->Depth + 1);
-}
-
-namespace {
-
-// Restores the caller's frame however the call ends.
-class TFrameGuard {
-public:
-    TFrameGuard(TRunContext& ctx)
-        : FCtx(ctx), FMark(ctx.Stack.Mark()), FLocals(ctx.Locals), FRefs(ctx.Refs) {}
-    ~TFrameGuard() {
-        FCtx.Locals = FLocals;
-        FCtx.Refs = FRefs;
-        FCtx.Stack.Release(FMark);
-    }
-    TFrameGuard(const TFrameGuard&) = delete;
-    TFrameGuard& operator=(const TFrameGuard&) = delete;
-
-private:
-    TRunContext& FCtx;
-    TValueStack::TMark FMark;
-    Variant* FLocals;
-    Variant** FRefs;
-};
-
-struct TDepthGuard {
-    explicit TDepthGuard(int& depth) : Depth(depth) { ++Depth; }
-    ~TDepthGuard() { --Depth; }
-    TDepthGuard(const TDepthGuard&) = delete;
-    TDepthGuard& operator=(const TDepthGuard&) = delete;
-    int& Depth;
-};
-
-} // namespace
-
-Variant TScriptCallExpr::Eval(TRunContext& ctx) const {
-    const TRoutine& routine = *Routine;
-    if (ctx.CallDepth >= ctx.MaxCallDepth)
-        throw EScriptLimit("Calls nested deeper than " + std::to_string(ctx.MaxCallDepth), Line, Column);
-    char probe = 0;
-    if (reinterpret_cast<std::uintptr_t>(&probe) < ctx.StackFloor)
-        throw EScriptLimit("Calls nested too deep for the stack", Line, Column);
-    if (!routine.Body)
-        Fail("Routine '" + routine.Name + "' is declared forward but never defined");
-
-    TFrameGuard frame(ctx);
-    Variant* vars = ctx.Stack.Alloc(routine.VarTypes.size());
-    Variant* refBuffer[8];
-    std::unique_ptr<Variant*[]> refHeap;
-    Variant** refs = refBuffer;
-    if (routine.RefCount > 8) {
-        refHeap = std::make_unique<Variant*[]>(static_cast<std::size_t>(routine.RefCount));
-        refs = refHeap.get();
-    }
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const TParam& param = routine.Params[i];
-        int slot = routine.ParamSlots[i];
-        if (param.ByRef) {
-            refs[slot] = Args[i]->Address(ctx);
-        } else {
-            vars[slot] = Args[i]->Eval(ctx);
-            ConvertTo(param.Type, vars[slot]);
-        }
-    }
-    for (std::size_t i = 0; i < routine.VarTypes.size(); ++i)
-        if (vars[i].IsEmpty() && routine.VarTypes[i] != TTypeKind::Variant)
-            vars[i] = DefaultOf(routine.VarTypes[i]);
-    for (const auto& [slot, value] : routine.Inits)
-        vars[slot] = value;
-
-    TDepthGuard depth(ctx.CallDepth);
-    ctx.Locals = vars;
-    ctx.Refs = refs;
-    routine.Body->Exec(ctx);
-    if (routine.ResultSlot < 0)
-        return Variant();
-    return std::move(vars[routine.ResultSlot]);
-}
-
-THostCallBase::THostCallBase(int line, int column, std::string name, std::vector<TExprPtr> args)
-    : TExpr(line, column), Name(std::move(name)), Args(std::move(args)) {
-    for (const TExprPtr& arg : Args)
-        Depth = std::max(Depth, arg->Depth + 1);
-}
-
-Variant THostCallBase::Invoke(TRunContext& ctx, const TAdapterEntry& entry, TScriptObject* obj) const {
-    TJvInterpreterArgs spare;
-    TJvInterpreterArgs& args = FBusy ? spare : FArgs;
-    bool owner = !FBusy;
-    FBusy = true;
-    struct TRelease {
-        TJvInterpreterArgs& Args;
-        bool& Busy;
-        bool Owner;
-        ~TRelease() {
-            Args.Values.clear();
-            Args.FObj = nullptr;
-            if (Owner)
-                Busy = false;
-        }
-    } release{args, FBusy, owner};
-
-    args.Values.clear();
-    for (const TExprPtr& arg : Args)
-        args.Values.push_back(arg->Eval(ctx));
-    args.FObj = obj;
-    Variant result;
-    entry.Function(result, args);
-    for (std::size_t i = 0; i < Args.size() && i < args.Values.size(); ++i)
-        if (entry.IsByRef(static_cast<int>(i)) && dynamic_cast<const TVarExprBase*>(Args[i].get())) {
-            Variant value = std::move(args.Values[i]);
-            ConvertTo(Args[i]->VarType(), value);
-            *Args[i]->Address(ctx) = std::move(value);
-        }
-    return result;
-}
-
-TMemberExpr::TMemberExpr(int line, int column, std::string name, TExprPtr object,
-                         std::vector<const TAdapterEntry*> own, std::vector<const TAdapterEntry*> global,
-                         std::vector<TExprPtr> args)
-    : THostCallBase(line, column, std::move(name), std::move(args)), Object(std::move(object)),
-      Own(std::move(own)), Global(std::move(global)) {
-    Depth = std::max(Depth, Object->Depth + 1);
-}
-
-const TAdapterEntry* TMemberExpr::Pick(const TScriptObject* obj) const {
-    const std::type_info& type = typeid(*obj);
-    if (FCachedType && *FCachedType == type)
-        return FCachedEntry;
-    // The program's members before the global ones; within a registry the one registered for the object's
-    // own class, else the latest one registered for a base class.
-    const TAdapterEntry* found = nullptr;
-    for (const auto* list : {&Own, &Global}) {
-        for (const TAdapterEntry* entry : *list) {
-            if (!entry->Class.IsInstance || !entry->Class.IsInstance(obj))
-                continue;
-            if (entry->Class.Type && *entry->Class.Type == type) {
-                found = entry;
-                break;
-            }
-            found = entry;
-        }
-        if (found)
-            break;
-    }
-    FCachedType = &type;
-    FCachedEntry = found;
-    return found;
-}
-
-Variant TMemberExpr::Eval(TRunContext& ctx) const {
-    Variant target = Object->Eval(ctx);
-    if (target.IsEmpty())
-        Fail("Member '" + Name + "' called on nil");
-    if (!target.IsObject())
-        Fail("Member '" + Name + "' needs an object, not a value of type " +
-             std::string(Variant::TypeName(target.Type())));
-    TScriptObject* obj = target.ObjectValue();
-    if (auto* error = dynamic_cast<TScriptExceptionObject*>(obj)) {
-        if (!Args.empty())
-            Fail("'" + Name + "' takes no arguments");
-        if (LowerAsciiEquals(Name, "message"))
-            return Variant(error->Message);
-        if (LowerAsciiEquals(Name, "classname"))
-            return Variant(error->ClassName);
-        Fail("Exception objects have no member '" + Name + "'");
-    }
-    const TAdapterEntry* entry = Pick(obj);
-    if (!entry) {
-        // Host objects live by their owner or their count, never by a script's Free; Free is accepted and
-        // leaves them alone unless a registry gives the class a Free of its own.
-        if (Args.empty() && LowerAsciiEquals(Name, "free"))
-            return Variant();
-        Fail("Object has no member '" + Name + "'");
-    }
-    if (entry->ParamCount != static_cast<int>(Args.size()))
-        Fail("Wrong number of arguments for '" + Name + "': expected " + std::to_string(entry->ParamCount) +
-             ", got " + std::to_string(Args.size()));
-    return Invoke(ctx, *entry, obj);
-}
-
-TIncExpr::TIncExpr(int line, int column, bool down, TExprPtr target, TExprPtr delta)
-    : TExpr(line, column), Down(down), Target(std::move(target)), Delta(std::move(delta)) {
-    Depth = MaxDepth(Target, Delta);
-}
-
-Variant TIncExpr::Eval(TRunContext& ctx) const {
-    Variant delta = Delta ? Delta->Eval(ctx) : Variant(1);
-    Variant& target = *Target->Address(ctx);
-    if (target.Type() == TVarType::Integer && delta.Type() == TVarType::Integer)
-        target.AssignInteger(Down ? WrapSub(target.IntValue(), delta.IntValue())
-                                  : WrapAdd(target.IntValue(), delta.IntValue()));
-    else
-        target = BinaryOp(Down ? TBinOp::Sub : TBinOp::Add, target, delta);
-    ConvertTo(Target->VarType(), target);
-    return Variant();
-}
-
-Variant TDynamicExpr::Eval(TRunContext& ctx) const {
-    if (ctx.Program && ctx.Program->OnGetValue) {
-        TJvInterpreterProgram& program = *ctx.Program;
-        TJvInterpreterArgs args;
-        for (const TExprPtr& arg : Args)
-            args.Values.push_back(arg->Eval(ctx));
-        Variant value;
-        bool done = false;
-        program.OnGetValue(program, Name, value, args, done);
-        if (done)
-            return value;
-    }
-    Fail("Unknown identifier '" + Name + "'");
 }
 
 } // namespace kalmora::script

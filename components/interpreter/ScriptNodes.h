@@ -7,6 +7,7 @@
 #include "Variant.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,12 +21,44 @@ public:
     std::string_view ClassName() const noexcept override { return "EScriptError"; }
 };
 
-// The declared type of a variable, parameter or function result: assignments convert to it.
-enum class TTypeKind : std::uint8_t { Variant, Integer, Double, String, Boolean, Currency, Date };
+// The declared type of a variable, parameter or function result: assignments convert to it. OpenArray is
+// `array of T`: it holds any value, and an array given to it counts from 0.
+enum class TTypeKind : std::uint8_t { Variant, Integer, Double, String, Boolean, Currency, Date, OpenArray };
 
 // Converts value in place to kind (EConvertError when it cannot be converted).
 void ConvertTo(TTypeKind kind, Variant& value);
 Variant DefaultOf(TTypeKind kind);
+
+// ConvertTo with the common cases, a value that already has the kind, decided inline.
+inline void Coerce(TTypeKind kind, Variant& value) {
+    switch (kind) {
+    case TTypeKind::Variant:
+        return;
+    case TTypeKind::Integer:
+        if (value.Type() == TVarType::Integer)
+            return;
+        break;
+    case TTypeKind::String:
+        if (value.IsString())
+            return;
+        break;
+    default:
+        break;
+    }
+    ConvertTo(kind, value);
+}
+
+// A declared type as far as the compiler follows it: a scalar kind, or a fixed array with its bounds and
+// element type (array[1..3] of array['a'..'z'] of Integer is one chain).
+struct TTypeInfo {
+    TTypeKind Kind = TTypeKind::Variant;
+    bool IsStatic = false;  // array[Low..High] of Element
+    bool CharIndex = false; // the bounds are characters: an index of one character counts as its code
+    int Low = 0;
+    int High = -1;
+    const TTypeInfo* Element = nullptr; // for arrays; none: Variant elements
+    Variant Init;                       // what a variable of the type starts with
+};
 
 struct TRoutine;
 
@@ -38,11 +71,26 @@ public:
         std::size_t Used;
     };
     TMark Mark() const noexcept { return {FChunk, FUsed}; }
-    Variant* Alloc(std::size_t count);
+    Variant* Alloc(std::size_t count) {
+        if (FSize - FUsed >= count) {
+            Variant* slots = FBase + FUsed;
+            FUsed += count;
+            return slots;
+        }
+        return AllocInNewChunk(count);
+    }
     // Frees the allocation made after mark (frames nest, one allocation per mark); its slots are emptied.
-    void Release(TMark mark) noexcept;
+    void Release(TMark mark) noexcept {
+        if (mark.Chunk != FChunk)
+            return ReleaseChunk(mark);
+        for (std::size_t i = mark.Used; i < FUsed; ++i)
+            FBase[i].Clear();
+        FUsed = mark.Used;
+    }
 
 private:
+    Variant* AllocInNewChunk(std::size_t count);
+    void ReleaseChunk(TMark mark) noexcept;
     struct TChunk {
         std::unique_ptr<Variant[]> Slots;
         std::size_t Size;
@@ -50,6 +98,14 @@ private:
     std::vector<TChunk> FChunks;
     std::size_t FChunk = 0;
     std::size_t FUsed = 0;
+    Variant* FBase = nullptr; // the current chunk's slots and size
+    std::size_t FSize = 0;
+};
+
+// The slots of one active routine: values (parameters by value, locals, the result) and var parameters.
+struct TFrame {
+    Variant* Vars = nullptr;
+    Variant** Refs = nullptr;
 };
 
 class TRunContext {
@@ -57,9 +113,12 @@ public:
     // program is none while the compiler folds constants.
     TRunContext(TJvInterpreterProgram* program, const TScriptLimits& limits);
 
+    // The running routine's frame, and per nesting level the frame of the routine active at that level: a
+    // nested routine reaches its parents' variables through Display, whose levels the compiler fixed.
     Variant* Locals = nullptr;
     Variant** Refs = nullptr;
     Variant* Globals = nullptr;
+    TFrame* Display = nullptr;
     std::uint64_t Steps = 0;
     std::uint64_t MaxSteps;
     int CallDepth = 0;
@@ -109,8 +168,12 @@ public:
     virtual Variant* Address(TRunContext&) const { return nullptr; }
     virtual bool IsVariable() const { return false; }
     virtual bool IsConstant() const { return false; }
-    // The declared type of a variable expression.
-    virtual TTypeKind VarType() const { return TTypeKind::Variant; }
+    // The type the compiler knows the value has: a variable's declared type, Boolean for a comparison, a
+    // literal's kind; Variant where nothing says (host results, variants).
+    virtual TTypeKind StaticKind() const { return TTypeKind::Variant; }
+    // The declared type behind an expression, as far as the compiler knows it; none where no declaration
+    // says (host results, operators on variants).
+    virtual const TTypeInfo* Declared() const { return nullptr; }
     int Depth = 1; // nesting depth of the subtree, bounded by the compiler
 };
 
@@ -128,31 +191,44 @@ struct TParam {
     std::string Name;
     TTypeKind Type = TTypeKind::Variant;
     bool ByRef = false;
+    const TTypeInfo* Info = nullptr;
 };
 
-// A script procedure or function. Frame layout: parameters by value and locals in Vars (the result, when
-// there is one, in slot ResultSlot); var parameters as pointers in Refs, indexed by parameter position.
+// A script procedure or function. Frame layout: parameters by value first, then the result (when there is
+// one, in slot ResultSlot) and the locals in Vars; var parameters as pointers in Refs.
 struct TRoutine {
     std::string Name;
     bool IsFunction = false;
     bool Defined = false;
     int Line = 0;
     int Column = 0;
+    int Level = 1;         // 1 for a routine of the program, one more for each routine it is nested in
+    bool Encloses = false; // routines are nested in it
     std::vector<TParam> Params;
     std::vector<int> ParamSlots; // per parameter: its Vars slot (by value) or Refs index (var)
     TTypeKind ResultType = TTypeKind::Variant;
+    const TTypeInfo* ResultInfo = nullptr;
     int ResultSlot = -1;
+    int FirstLocal = 0;                         // the slots from here on start as Initial says
+    std::size_t FrameSize = 0;                  // Vars slots
     std::vector<TTypeKind> VarTypes;            // every Vars slot's declared type
     std::vector<std::pair<int, Variant>> Inits; // slots that start with a value (fixed-size arrays)
+    std::vector<Variant> Initial;               // the start values of slots FirstLocal onward
     int RefCount = 0;
     TStmtPtr Body;
 };
+
+class TExceptionTree;
 
 struct TCompiledScript {
     std::vector<std::unique_ptr<TRoutine>> Routines;
     std::vector<TTypeKind> GlobalTypes;
     std::vector<std::pair<int, Variant>> GlobalInits; // initialised globals: slot and value
+    std::deque<TTypeInfo> Types;                      // the declared types nodes point to
+    std::unique_ptr<TExceptionTree> Exceptions;
+    int MaxLevel = 0;
     TStmtPtr Main;
+    ~TCompiledScript();
 };
 
 } // namespace kalmora::script

@@ -1,6 +1,6 @@
 #include "ScriptOperators.h"
 
-#include "runtime/Exceptions.h"
+#include "ScriptExceptions.h"
 
 #include <cmath>
 #include <string>
@@ -124,7 +124,7 @@ int Order(const Variant& a, const Variant& b, TBinOp op) {
 
 std::int32_t IntDivide(std::int32_t a, std::int32_t b) {
     if (b == 0)
-        throw EZeroDivide("Division by zero");
+        throw EDivByZero("Division by zero");
     if (b == -1)
         return WrapSub(0, a);
     return a / b;
@@ -132,7 +132,7 @@ std::int32_t IntDivide(std::int32_t a, std::int32_t b) {
 
 std::int32_t IntModulo(std::int32_t a, std::int32_t b) {
     if (b == 0)
-        throw EZeroDivide("Division by zero");
+        throw EDivByZero("Division by zero");
     if (b == -1)
         return 0;
     return a % b;

@@ -49,7 +49,7 @@ inline std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
 inline std::int32_t WrapMul(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
 }
-// div and mod of two integers; raises EZeroDivide for a zero divisor. The most negative integer divided by
+// div and mod of two integers; raises EDivByZero for a zero divisor. The most negative integer divided by
 // -1 wraps instead of trapping.
 std::int32_t IntDivide(std::int32_t a, std::int32_t b);
 std::int32_t IntModulo(std::int32_t a, std::int32_t b);

@@ -211,6 +211,9 @@ std::vector<TExprPtr> TScriptParser::ParseArgs() {
 
 TExprPtr TScriptParser::ParseDesignator() {
     const TToken& name = ExpectIdent();
+    if ((name.Lower == "low" || name.Lower == "high") && !Lookup(name.Lower))
+        if (TExprPtr bound = TryTypeBound(name, name.Lower == "high"))
+            return bound;
     bool parens = Tok().Kind == TTok::LParen;
     std::vector<TExprPtr> args;
     if (parens)
@@ -233,10 +236,12 @@ TExprPtr TScriptParser::ParseDesignator() {
                                                          std::move(expr), std::move(own), std::move(global),
                                                          std::move(memberArgs)));
         } else if (const TToken& bracket = Tok(); Accept(TTok::LBracket)) {
-            TExprPtr index = ParseExpr();
+            // a[i, j] is a[i][j].
+            do
+                expr = Checked(
+                    std::make_unique<TIndexExpr>(bracket.Line, bracket.Column, std::move(expr), ParseExpr()));
+            while (Accept(TTok::Comma));
             Expect(TTok::RBracket);
-            expr = Checked(std::make_unique<TIndexExpr>(bracket.Line, bracket.Column, std::move(expr),
-                                                        std::move(index)));
         } else {
             return expr;
         }
@@ -249,13 +254,18 @@ TExprPtr TScriptParser::ParseDesignator() {
           name);
 }
 
+bool TScriptParser::IsVarArgument(const TExpr& arg) {
+    return dynamic_cast<const TVarExprBase*>(&arg) ||
+           (dynamic_cast<const TIndexExpr*>(&arg) && arg.IsVariable());
+}
+
 TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector<TExprPtr> args) {
-    if (const TSymbol* symbol = Lookup(name.Lower)) {
+    if (std::optional<TSymbol> symbol = Lookup(name.Lower)) {
         switch (symbol->Kind) {
         case TSymKind::Var:
             if (parens)
                 Error("'" + name.Text + "' is not a routine", name);
-            return MakeVarExpr(name.Line, name.Column, symbol->Access, symbol->Slot, symbol->Type);
+            return MakeVarExpr(name.Line, name.Column, symbol->Place, symbol->Type, symbol->Info);
         case TSymKind::Const:
             if (parens)
                 Error("'" + name.Text + "' is not a routine", name);
@@ -265,7 +275,7 @@ TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector
             if (args.size() != routine.Params.size())
                 WrongCount(name, routine.Params.size(), args.size());
             for (std::size_t i = 0; i < args.size(); ++i)
-                if (routine.Params[i].ByRef && !dynamic_cast<TVarExprBase*>(args[i].get()))
+                if (routine.Params[i].ByRef && !IsVarArgument(*args[i]))
                     Error("Variable required for var parameter '" + routine.Params[i].Name + "' of '" +
                               name.Text + "'",
                           *args[i]);
@@ -274,6 +284,16 @@ TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector
                                                      std::move(args));
         }
         }
+    }
+    // Ord, Succ, Pred, Low, High and the casts belong to the language: they need the argument's declared
+    // type, which no host function sees.
+    TIntrinsic intrinsic{};
+    bool isIntrinsic = parens && FindIntrinsic(name.Lower, intrinsic);
+    bool hostMayDefine = intrinsic == TIntrinsic::Length || intrinsic == TIntrinsic::Assigned;
+    if (isIntrinsic && !hostMayDefine) {
+        if (args.size() != 1)
+            WrongCount(name, 1, args.size());
+        return Fold(std::make_unique<TIntrinsicExpr>(name.Line, name.Column, intrinsic, std::move(args[0])));
     }
     for (const TJvInterpreterAdapter* registry : {FOwn, FGlobal}) {
         if (!registry)
@@ -296,16 +316,16 @@ TExprPtr TScriptParser::ResolveName(const TToken& name, bool parens, std::vector
     if (name.Lower == "inc" || name.Lower == "dec") {
         if (args.empty() || args.size() > 2)
             WrongCount(name, 1, args.size());
-        if (!dynamic_cast<TVarExprBase*>(args[0].get()))
+        if (!IsVarArgument(*args[0]))
             Error("Variable required for '" + name.Text + "'", *args[0]);
         ++FImpure;
         return std::make_unique<TIncExpr>(name.Line, name.Column, name.Lower == "dec", std::move(args[0]),
                                           args.size() == 2 ? std::move(args[1]) : nullptr);
     }
-    if (name.Lower == "assigned") {
+    if (isIntrinsic) {
         if (args.size() != 1)
             WrongCount(name, 1, args.size());
-        return std::make_unique<TAssignedExpr>(name.Line, name.Column, std::move(args[0]));
+        return std::make_unique<TIntrinsicExpr>(name.Line, name.Column, intrinsic, std::move(args[0]));
     }
     return std::make_unique<TDynamicExpr>(name.Line, name.Column, name.Text, std::move(args));
 }

@@ -8,7 +8,11 @@
 namespace kalmora::script {
 
 TStmtPtr TScriptParser::ParseBlockRest(const TToken& at, TTok terminator) {
-    return std::make_unique<TBlockStmt>(at.Line, at.Column, ParseStatementList({terminator}));
+    std::vector<TStmtPtr> list = ParseStatementList({terminator});
+    // A block of one statement is that statement: a block adds no step and no meaning of its own.
+    if (list.size() == 1)
+        return std::move(list.front());
+    return std::make_unique<TBlockStmt>(at.Line, at.Column, std::move(list));
 }
 
 std::vector<TStmtPtr> TScriptParser::ParseStatementList(std::initializer_list<TTok> terminators) {
@@ -170,6 +174,7 @@ TStmtPtr TScriptParser::ParseTry() {
     }
     const TToken& except = Expect(TTok::KwExcept);
     auto stmt = std::make_unique<TTryExceptStmt>(t.Line, t.Column, std::move(body));
+    stmt->Classes = FScript->Exceptions.get();
     if (Tok().Kind != TTok::KwOn) {
         stmt->HandlerBody = ParseBlockRest(except, TTok::KwEnd);
         Expect(TTok::KwEnd);
@@ -189,8 +194,8 @@ TStmtPtr TScriptParser::ParseTry() {
         if (varName) {
             // The handler's variable exists only inside its handler; it hides an outer one of that name.
             TSymbol symbol = NewVariable(TTypeKind::Variant);
-            handler.Access = symbol.Access;
-            handler.Slot = symbol.Slot;
+            handler.Access = symbol.Place.Access;
+            handler.Slot = symbol.Place.Slot;
             TScope& scope = Scope();
             auto previous = scope.find(varName->Lower);
             std::optional<TSymbol> hidden;
@@ -221,6 +226,7 @@ TStmtPtr TScriptParser::ParseTry() {
 TStmtPtr TScriptParser::ParseRaise() {
     const TToken& t = Next();
     auto stmt = std::make_unique<TRaiseStmt>(t.Line, t.Column);
+    stmt->Classes = FScript->Exceptions.get();
     switch (Tok().Kind) {
     case TTok::Semicolon:
     case TTok::KwEnd:
@@ -253,13 +259,18 @@ TStmtPtr TScriptParser::ParseRaise() {
 
 TStmtPtr TScriptParser::ParseSimpleStatement() {
     const TToken& t = Tok();
-    if (FRoutine && FRoutine->IsFunction && Peek(1).Kind == TTok::Assign &&
-        LowerAsciiEquals(FRoutine->Name, t.Lower)) {
-        // Assigning to the function's own name sets its result.
-        Next();
-        Next();
-        TVarExpr<TAccess::Local> result(t.Line, t.Column, FRoutine->ResultSlot, FRoutine->ResultType);
-        return MakeAssignStmt(t.Line, t.Column, result, ParseExpr());
+    if (Peek(1).Kind == TTok::Assign) {
+        // Assigning to the name of the function being compiled, or of one it is nested in, sets its result.
+        for (int level = Level(); level > 0; --level) {
+            const TRoutine* routine = FLevels[static_cast<std::size_t>(level)].Routine;
+            if (!routine->IsFunction || !LowerAsciiEquals(routine->Name, t.Lower))
+                continue;
+            Next();
+            Next();
+            TVarPlace place{level == Level() ? TAccess::Local : TAccess::Outer, level, routine->ResultSlot};
+            TVarExpr<TAccess::Local> result(t.Line, t.Column, place, routine->ResultType, nullptr);
+            return MakeAssignStmt(t.Line, t.Column, result, ParseExpr());
+        }
     }
     TExprPtr target = ParseDesignator();
     if (const TToken& assign = Tok(); Accept(TTok::Assign)) {
@@ -277,13 +288,15 @@ TStmtPtr TScriptParser::MakeAssignment(const TToken& at, TExprPtr target, TExprP
     if (auto* unknown = dynamic_cast<TDynamicExpr*>(target.get()))
         Error("Undeclared identifier: '" + unknown->Name + "'", *unknown);
     if (auto* var = dynamic_cast<TVarExprBase*>(target.get())) {
+        if (var->Info && var->Info->IsStatic)
+            return std::make_unique<TFixedArrayAssignStmt>(at.Line, at.Column, var->Place, std::move(value));
         if (pure && (var->Type == TTypeKind::String || var->Type == TTypeKind::Variant))
             if (TStmtPtr append = TryAppend(at, *var, value))
                 return append;
         return MakeAssignStmt(at.Line, at.Column, *var, std::move(value));
     }
     if (auto* element = dynamic_cast<TIndexExpr*>(target.get())) {
-        if (!element->Base->IsVariable())
+        if (!element->IsVariable())
             Error("Left side cannot be assigned to", at);
         target.release();
         return std::make_unique<TElementAssignStmt>(at.Line, at.Column, std::unique_ptr<TIndexExpr>(element),
@@ -302,8 +315,8 @@ TStmtPtr TScriptParser::TryAppend(const TToken& at, const TVarExprBase& target, 
         node = add->Left.get();
     }
     auto* leftmost = dynamic_cast<const TVarExprBase*>(node);
-    if (terms == 0 || terms > 8 || !leftmost || leftmost->Access != target.Access ||
-        leftmost->Slot != target.Slot)
+    if (terms == 0 || terms > 8 || !leftmost || leftmost->Place.Access != target.Place.Access ||
+        leftmost->Place.Level != target.Place.Level || leftmost->Place.Slot != target.Place.Slot)
         return nullptr;
     std::vector<TExprPtr> collected;
     TExpr* current = value.get();

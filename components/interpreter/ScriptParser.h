@@ -4,6 +4,7 @@
 // program's registry, the global registry, else a run-time question to OnGetValue) and builds the tree.
 // Internal to the interpreter; CompileScript (ScriptCompiler.h) is its entry point.
 
+#include "ScriptExceptions.h"
 #include "ScriptLexer.h"
 #include "ScriptStatements.h"
 
@@ -13,11 +14,6 @@
 
 namespace kalmora::script {
 
-struct TTypeInfo {
-    TTypeKind Kind = TTypeKind::Variant;
-    Variant Init; // fixed-size arrays start with their elements
-};
-
 class TScriptParser {
 public:
     TScriptParser(std::string_view source, const TJvInterpreterAdapter* own,
@@ -25,7 +21,7 @@ public:
         : FTokens(Tokenize(source)), FOwn(own), FGlobal(global),
           FMaxNesting(std::max(limits.MaxNestingDepth, 1)), FMaxExprDepth(4 * FMaxNesting),
           FMaxArrayElements(limits.MaxArrayElements), FStackFloor(ScriptStackFloor()),
-          FConstCtx(nullptr, limits), FScript(std::make_unique<TCompiledScript>()) {}
+          FConstCtx(nullptr, limits), FScript(std::make_unique<TCompiledScript>()), FLevels(1) {}
 
     std::unique_ptr<TCompiledScript> Compile();
 
@@ -33,13 +29,18 @@ private:
     enum class TSymKind { Var, Const, Routine };
     struct TSymbol {
         TSymKind Kind = TSymKind::Var;
-        TAccess Access = TAccess::Global;
-        int Slot = 0;
+        TVarPlace Place;
         TTypeKind Type = TTypeKind::Variant;
+        const TTypeInfo* Info = nullptr;
         Variant Value;
         TRoutine* Routine = nullptr;
     };
     using TScope = std::unordered_map<std::string, TSymbol>;
+    // The names of the program (level 0) or of one routine being compiled (its level).
+    struct TLevel {
+        TScope Names;
+        TRoutine* Routine = nullptr;
+    };
 
     // Bounds the parser's recursion (and so the depth of the tree every later pass recurses over).
     class TNestGuard {
@@ -77,24 +78,36 @@ private:
 
     void ParseDeclarations();
 
-    TScope& Scope() { return FRoutine ? FLocals : FGlobals; }
+    TScope& Scope() { return FLevels.back().Names; }
+    int Level() const { return static_cast<int>(FLevels.size()) - 1; }
 
     void Declare(const TToken& name, TSymbol symbol);
 
     // A new variable slot in the current scope.
-    TSymbol NewVariable(TTypeKind type);
+    TSymbol NewVariable(TTypeKind type, const TTypeInfo* info = nullptr);
 
     void ParseConst();
 
     void ParseVar();
 
-    TTypeInfo ParseType();
+    // ---- types (ScriptParseTypes.cpp)
+
+    const TTypeInfo* ParseType();
+    const TTypeInfo* ParseArrayType();
+    const TTypeInfo* NewType(TTypeInfo info);
+    // An initial value written for a variable or constant of the type: a constant, or for a fixed array a
+    // parenthesised list of one value per element.
+    Variant ParseInitialValue(const TTypeInfo& type);
+    // Low(T) or High(T) of an ordinal type name, when the tokens are "( T )".
+    TExprPtr TryTypeBound(const TToken& name, bool high);
 
     void ParseRoutine();
 
     static bool SameParams(const std::vector<TParam>& a, const std::vector<TParam>& b);
 
-    const TSymbol* Lookup(const std::string& lower) const;
+    // The symbol a name stands for where it is read; a variable of an enclosing routine comes back with its
+    // place in that routine's frame.
+    std::optional<TSymbol> Lookup(const std::string& lower) const;
 
     // ---- statements
 
@@ -148,6 +161,9 @@ private:
 
     TExprPtr ResolveName(const TToken& name, bool parens, std::vector<TExprPtr> args);
 
+    // A variable, an element of a variable or a character of a text variable: what var parameters take.
+    static bool IsVarArgument(const TExpr& arg);
+
     std::vector<TToken> FTokens;
     std::size_t FPos = 0;
     const TJvInterpreterAdapter* FOwn;
@@ -158,9 +174,8 @@ private:
     std::uintptr_t FStackFloor;
     TRunContext FConstCtx;
     std::unique_ptr<TCompiledScript> FScript;
-    TScope FGlobals;
-    TScope FLocals;
-    TRoutine* FRoutine = nullptr;
+    std::vector<TLevel> FLevels;
+    TRoutine* FRoutine = nullptr; // the innermost routine being compiled; none in the main block
     int FNesting = 0;
     int FLoopDepth = 0;
     int FImpure = 0;

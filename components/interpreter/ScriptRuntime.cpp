@@ -35,6 +35,10 @@ void ConvertTo(TTypeKind kind, Variant& value) {
         if (value.Type() != TVarType::Date)
             value = Variant::FromDateTime(value.AsDateTime());
         return;
+    case TTypeKind::OpenArray:
+        if (value.IsArray() && value.ArrayLow() != 0)
+            value.ArrayStorage()->Low = 0;
+        return;
     }
 }
 
@@ -53,18 +57,14 @@ Variant DefaultOf(TTypeKind kind) {
     case TTypeKind::Date:
         return Variant::FromDateTime(0);
     case TTypeKind::Variant:
+    case TTypeKind::OpenArray:
         break;
     }
     return Variant();
 }
 
-Variant* TValueStack::Alloc(std::size_t count) {
+Variant* TValueStack::AllocInNewChunk(std::size_t count) {
     constexpr std::size_t ChunkSize = 4096;
-    if (FChunk < FChunks.size() && FChunks[FChunk].Size - FUsed >= count) {
-        Variant* slots = FChunks[FChunk].Slots.get() + FUsed;
-        FUsed += count;
-        return slots;
-    }
     // Move on to the next chunk that is large enough, dropping smaller spare ones.
     std::size_t next = FChunks.empty() ? 0 : FChunk + 1;
     while (next < FChunks.size() && FChunks[next].Size < count)
@@ -74,20 +74,20 @@ Variant* TValueStack::Alloc(std::size_t count) {
         FChunks.push_back({std::make_unique<Variant[]>(size), size});
     }
     FChunk = next;
+    FBase = FChunks[FChunk].Slots.get();
+    FSize = FChunks[FChunk].Size;
     FUsed = count;
-    return FChunks[FChunk].Slots.get();
+    return FBase;
 }
 
-void TValueStack::Release(TMark mark) noexcept {
-    // Frames nest, so what lies above mark is one allocation: in mark's chunk or at the start of the next.
-    std::size_t low = FChunk == mark.Chunk ? mark.Used : 0;
-    if (FChunk < FChunks.size()) {
-        Variant* slots = FChunks[FChunk].Slots.get();
-        for (std::size_t i = low; i < FUsed; ++i)
-            slots[i] = Variant();
-    }
+void TValueStack::ReleaseChunk(TMark mark) noexcept {
+    // Frames nest, so what lies above mark is one allocation at the start of the chunk after mark's.
+    for (std::size_t i = 0; i < FUsed; ++i)
+        FBase[i].Clear();
     FChunk = mark.Chunk;
     FUsed = mark.Used;
+    FBase = FChunk < FChunks.size() ? FChunks[FChunk].Slots.get() : nullptr;
+    FSize = FChunk < FChunks.size() ? FChunks[FChunk].Size : 0;
 }
 
 TRunContext::TRunContext(TJvInterpreterProgram* program, const TScriptLimits& limits)

@@ -1,5 +1,6 @@
 #include "ScriptStatements.h"
 
+#include "ScriptExceptions.h"
 #include "ScriptLexer.h"
 #include "runtime/Exceptions.h"
 
@@ -8,40 +9,22 @@
 namespace kalmora::script {
 namespace {
 
-inline void Coerce(TTypeKind type, Variant& value) {
-    switch (type) {
-    case TTypeKind::Variant:
-        return;
-    case TTypeKind::Integer:
-        if (value.Type() == TVarType::Integer)
-            return;
-        break;
-    case TTypeKind::String:
-        if (value.IsString())
-            return;
-        break;
-    default:
-        break;
-    }
-    ConvertTo(type, value);
-}
-
 inline TFlow Run(const TStmtPtr& stmt, TRunContext& ctx) {
     return stmt ? stmt->Exec(ctx) : TFlow::Normal;
 }
 
 template <TAccess A> class TAssignStmt final : public TStmt {
 public:
-    TAssignStmt(int line, int column, int slot, TTypeKind type, TExprPtr value)
-        : TStmt(line, column), Slot(slot), Type(type), Value(std::move(value)) {}
+    TAssignStmt(int line, int column, TVarPlace place, TTypeKind type, TExprPtr value)
+        : TStmt(line, column), Place(place), Type(type), Value(std::move(value)) {}
     TFlow Exec(TRunContext& ctx) const override {
         ctx.Step(Line, Column);
         Variant value = Value->Eval(ctx);
         Coerce(Type, value);
-        SlotOf<A>(ctx, Slot) = std::move(value);
+        SlotOf<A>(ctx, Place.Level, Place.Slot) = std::move(value);
         return TFlow::Normal;
     }
-    int Slot;
+    TVarPlace Place;
     TTypeKind Type;
     TExprPtr Value;
 };
@@ -50,15 +33,15 @@ constexpr std::size_t MaxAppendTerms = 8;
 
 template <TAccess A> class TAppendStmt final : public TStmt {
 public:
-    TAppendStmt(int line, int column, int slot, TTypeKind type, std::vector<TExprPtr> terms)
-        : TStmt(line, column), Slot(slot), Type(type), Terms(std::move(terms)) {}
+    TAppendStmt(int line, int column, TVarPlace place, TTypeKind type, std::vector<TExprPtr> terms)
+        : TStmt(line, column), Place(place), Type(type), Terms(std::move(terms)) {}
 
     TFlow Exec(TRunContext& ctx) const override {
         ctx.Step(Line, Column);
         std::array<Variant, MaxAppendTerms> values;
         for (std::size_t i = 0; i < Terms.size(); ++i)
             values[i] = Terms[i]->Eval(ctx);
-        Variant& target = SlotOf<A>(ctx, Slot);
+        Variant& target = SlotOf<A>(ctx, Place.Level, Place.Slot);
         if (target.IsString()) {
             std::size_t total = target.StringValue().size();
             for (std::size_t i = 0; i < Terms.size(); ++i) {
@@ -82,18 +65,18 @@ public:
                 ctx.CheckStringSize(sum.StringValue().size(), Line, Column);
         }
         Coerce(Type, sum);
-        SlotOf<A>(ctx, Slot) = std::move(sum);
+        SlotOf<A>(ctx, Place.Level, Place.Slot) = std::move(sum);
         return TFlow::Normal;
     }
-    int Slot;
+    TVarPlace Place;
     TTypeKind Type;
     std::vector<TExprPtr> Terms;
 };
 
 template <TAccess A> class TForStmt final : public TStmt {
 public:
-    TForStmt(int line, int column, int slot, TExprPtr from, TExprPtr to, bool down, TStmtPtr body)
-        : TStmt(line, column), Slot(slot), From(std::move(from)), To(std::move(to)), Down(down),
+    TForStmt(int line, int column, TVarPlace place, TExprPtr from, TExprPtr to, bool down, TStmtPtr body)
+        : TStmt(line, column), Place(place), From(std::move(from)), To(std::move(to)), Down(down),
           Body(std::move(body)) {}
 
     TFlow Exec(TRunContext& ctx) const override {
@@ -102,7 +85,7 @@ public:
         std::int64_t to = To->Eval(ctx).AsInteger();
         std::int64_t step = Down ? -1 : 1;
         for (std::int64_t i = from; Down ? i >= to : i <= to; i += step) {
-            SlotOf<A>(ctx, Slot).AssignInteger(static_cast<int>(i));
+            SlotOf<A>(ctx, Place.Level, Place.Slot).AssignInteger(static_cast<int>(i));
             ctx.Step(Line, Column);
             if (!Body)
                 continue;
@@ -114,51 +97,31 @@ public:
         }
         return TFlow::Normal;
     }
-    int Slot;
+    TVarPlace Place;
     TExprPtr From;
     TExprPtr To;
     bool Down;
     TStmtPtr Body;
 };
 
-template <template <TAccess> class S, class... Args> TStmtPtr ByAccess(TAccess access, Args&&... args) {
-    switch (access) {
-    case TAccess::Local:
-        return std::make_unique<S<TAccess::Local>>(std::forward<Args>(args)...);
-    case TAccess::Global:
-        return std::make_unique<S<TAccess::Global>>(std::forward<Args>(args)...);
-    case TAccess::Ref:
-        break;
-    }
-    return std::make_unique<S<TAccess::Ref>>(std::forward<Args>(args)...);
-}
-
-bool HandlerMatches(const Exception& error, const std::string& lowerName) {
-    if (lowerName == "exception" || LowerAsciiEquals(error.ClassName(), lowerName))
-        return true;
-    if (lowerName == "ematherror")
-        return dynamic_cast<const EMathError*>(&error) != nullptr;
-    if (lowerName == "escripterror")
-        return dynamic_cast<const EScriptError*>(&error) != nullptr;
-    return false;
-}
-
 } // namespace
 
 TStmtPtr MakeAssignStmt(int line, int column, const TVarExprBase& target, TExprPtr value) {
-    return ByAccess<TAssignStmt>(target.Access, line, column, target.Slot, target.Type, std::move(value));
+    return ByAccess<TAssignStmt, TStmt>(target.Place.Access, line, column, target.Place, target.Type,
+                                        std::move(value));
 }
 
 TStmtPtr MakeAppendStmt(int line, int column, const TVarExprBase& target, std::vector<TExprPtr> terms) {
     if (terms.empty() || terms.size() > MaxAppendTerms)
         return nullptr;
-    return ByAccess<TAppendStmt>(target.Access, line, column, target.Slot, target.Type, std::move(terms));
+    return ByAccess<TAppendStmt, TStmt>(target.Place.Access, line, column, target.Place, target.Type,
+                                        std::move(terms));
 }
 
 TStmtPtr MakeForStmt(int line, int column, const TVarExprBase& counter, TExprPtr from, TExprPtr to, bool down,
                      TStmtPtr body) {
-    return ByAccess<TForStmt>(counter.Access, line, column, counter.Slot, std::move(from), std::move(to),
-                              down, std::move(body));
+    return ByAccess<TForStmt, TStmt>(counter.Place.Access, line, column, counter.Place, std::move(from),
+                                     std::move(to), down, std::move(body));
 }
 
 TFlow TBlockStmt::Exec(TRunContext& ctx) const {
@@ -176,27 +139,16 @@ TFlow TExprStmt::Exec(TRunContext& ctx) const {
     return TFlow::Normal;
 }
 
-TFlow TElementAssignStmt::Exec(TRunContext& ctx) const {
+TFlow TFixedArrayAssignStmt::Exec(TRunContext& ctx) const {
     ctx.Step(Line, Column);
     Variant value = Value->Eval(ctx);
-    int index = Target->Index->Eval(ctx).AsInteger();
-    Variant* base = Target->Base->Address(ctx);
-    if (base && base->IsString()) {
-        std::string& text = base->StringValue();
-        if (index < 1 || static_cast<std::size_t>(index) > text.size())
-            Fail("Index " + std::to_string(index) + " out of range 1.." + std::to_string(text.size()));
-        std::string ch = value.AsString();
-        if (ch.size() != 1)
-            Fail("A single character is needed");
-        text[static_cast<std::size_t>(index - 1)] = ch[0];
-        return TFlow::Normal;
-    }
-    if (!base || !base->IsArray())
-        Fail("Only texts and arrays can be assigned by index");
-    if (index < 0 || index >= base->ArrayLength())
-        Fail("Index " + std::to_string(index) + " out of range 0.." +
-             std::to_string(base->ArrayLength() - 1));
-    base->Items()[static_cast<std::size_t>(index)] = std::move(value);
+    AssignFixedArray(SlotOf(ctx, Target), std::move(value));
+    return TFlow::Normal;
+}
+
+TFlow TElementAssignStmt::Exec(TRunContext& ctx) const {
+    ctx.Step(Line, Column);
+    Target->Store(ctx, Value->Eval(ctx));
     return TFlow::Normal;
 }
 
@@ -252,22 +204,23 @@ TFlow TTryExceptStmt::Exec(TRunContext& ctx) const {
         return Run(Body, ctx);
     } catch (const EScriptLimit&) {
         throw;
-    } catch (const Exception& error) {
+    } catch (const std::exception& error) {
         // Handlers run inside the catch, so a bare raise in them re-raises this exception.
         return Handle(ctx, error);
     }
 }
 
-TFlow TTryExceptStmt::Handle(TRunContext& ctx, const std::exception& caught) const {
+TFlow TTryExceptStmt::Handle(TRunContext& ctx, const std::exception& error) const {
     if (Handlers.empty())
         return Run(HandlerBody, ctx);
-    const auto& error = static_cast<const Exception&>(caught);
     for (const THandler& handler : Handlers) {
-        if (!HandlerMatches(error, handler.ClassName))
+        if (!Classes->Matches(error, handler.ClassName))
             continue;
         if (handler.Slot >= 0) {
-            Variant object = Variant::FromObject(
-                new TScriptExceptionObject(std::string(error.ClassName()), error.Message()));
+            auto* own = dynamic_cast<const Exception*>(&error);
+            Variant object = Variant::FromObject(new TScriptExceptionObject(
+                std::string(ExceptionClassName(error)), own ? own->Message() : std::string(error.what()),
+                std::current_exception()));
             (handler.Access == TAccess::Local ? ctx.Locals : ctx.Globals)[handler.Slot] = std::move(object);
         }
         return Run(handler.Body, ctx);
@@ -293,13 +246,13 @@ TFlow TTryFinallyStmt::Exec(TRunContext& ctx) const {
 TFlow TRaiseStmt::Exec(TRunContext& ctx) const {
     ctx.Step(Line, Column);
     if (!ClassName.empty())
-        throw EScriptRaised(ClassName, Message ? Message->Eval(ctx).AsString() : std::string());
+        Classes->Raise(ClassName, Message ? Message->Eval(ctx).AsString() : std::string());
     if (Object) {
         Variant value = Object->Eval(ctx);
         auto* error = value.IsObject() ? dynamic_cast<TScriptExceptionObject*>(value.ObjectValue()) : nullptr;
         if (!error)
             Fail("raise needs an exception object");
-        throw EScriptRaised(error->ClassName, error->Message);
+        std::rethrow_exception(error->Error);
     }
     std::exception_ptr current = std::current_exception();
     if (!current)

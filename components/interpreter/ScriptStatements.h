@@ -28,6 +28,16 @@ TStmtPtr MakeAssignStmt(int line, int column, const TVarExprBase& target, TExprP
 // s := s + t1 + t2 ...: appends to the text in place when s holds a text, else adds as written.
 TStmtPtr MakeAppendStmt(int line, int column, const TVarExprBase& target, std::vector<TExprPtr> terms);
 
+// target := value for a variable declared as a fixed array.
+class TFixedArrayAssignStmt : public TStmt {
+public:
+    TFixedArrayAssignStmt(int line, int column, TVarPlace target, TExprPtr value)
+        : TStmt(line, column), Target(target), Value(std::move(value)) {}
+    TFlow Exec(TRunContext& ctx) const override;
+    TVarPlace Target;
+    TExprPtr Value;
+};
+
 class TElementAssignStmt : public TStmt {
 public:
     TElementAssignStmt(int line, int column, std::unique_ptr<TIndexExpr> target, TExprPtr value)
@@ -87,10 +97,12 @@ public:
     bool HasElse = false;
 };
 
+class TExceptionTree;
+
 class TTryExceptStmt : public TStmt {
 public:
     struct THandler {
-        std::string ClassName; // lower case; "exception" takes every exception
+        std::string ClassName; // lower case; matches the class and its descendants
         TAccess Access = TAccess::Global;
         int Slot = -1; // the variable of "on E: ..." or -1
         TStmtPtr Body;
@@ -101,6 +113,7 @@ public:
     std::vector<THandler> Handlers; // "on" handlers; none: HandlerBody takes every exception
     TStmtPtr HandlerBody;           // the plain handler, or the "else" part after "on" handlers
     bool HasElse = false;
+    const TExceptionTree* Classes = nullptr;
 
 private:
     TFlow Handle(TRunContext& ctx, const std::exception& error) const;
@@ -123,6 +136,7 @@ public:
     std::string ClassName; // with Message: the class to raise
     TExprPtr Message;
     TExprPtr Object; // raise E
+    const TExceptionTree* Classes = nullptr;
 };
 
 class TFlowStmt : public TStmt {
@@ -133,17 +147,6 @@ public:
     TExprPtr Result; // Exit(value)
     int ResultSlot = -1;
     TTypeKind ResultType = TTypeKind::Variant;
-};
-
-// The exception a script raises with raise ClassName.Create(...): it reports the script's class name.
-class EScriptRaised : public Exception {
-public:
-    EScriptRaised(std::string className, std::string message)
-        : Exception(std::move(message)), FClassName(std::move(className)) {}
-    std::string_view ClassName() const noexcept override { return FClassName; }
-
-private:
-    std::string FClassName;
 };
 
 } // namespace kalmora::script

@@ -101,23 +101,15 @@ std::string DateTimeText(double days) {
 
 } // namespace
 
-Variant::Variant(std::vector<Variant> items) : FType(TVarType::Array) {
-    FArray = new std::vector<Variant>(std::move(items));
+Variant::Variant(std::vector<Variant> items, int low) : FType(TVarType::Array) {
+    FArray = new TArrayBox{std::move(items), low};
 }
 
-Variant& Variant::operator=(const Variant& other) {
+Variant& Variant::AssignSlow(const Variant& other) {
     if (this != &other) {
         Variant copy(other);
         Clear();
         MoveFrom(copy);
-    }
-    return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-    if (this != &other) {
-        Clear();
-        MoveFrom(other);
     }
     return *this;
 }
@@ -153,13 +145,13 @@ Variant Variant::FromObject(TScriptObject* obj) noexcept {
     return v;
 }
 
-void Variant::Clear() noexcept {
+void Variant::ClearSlow() noexcept {
     switch (FType) {
     case TVarType::String:
         FString.~basic_string();
         break;
     case TVarType::Array:
-        delete FArray;
+        FArray->Drop();
         break;
     case TVarType::Object:
         FObject->ScriptRelease();
@@ -168,7 +160,7 @@ void Variant::Clear() noexcept {
         break;
     }
     FType = TVarType::Empty;
-    FInt = 0;
+    FCurrency = 0;
 }
 
 void Variant::CopyFrom(const Variant& other) {
@@ -177,7 +169,7 @@ void Variant::CopyFrom(const Variant& other) {
         new (&FString) std::string(other.FString);
         break;
     case TVarType::Array:
-        FArray = new std::vector<Variant>(*other.FArray);
+        FArray = new TArrayBox{other.FArray->Items, other.FArray->Low};
         break;
     case TVarType::Object:
         FObject = other.FObject;
@@ -188,22 +180,6 @@ void Variant::CopyFrom(const Variant& other) {
         break;
     }
     FType = other.FType;
-}
-
-void Variant::MoveFrom(Variant& other) noexcept {
-    if (other.FType == TVarType::String) {
-        new (&FString) std::string(std::move(other.FString));
-        other.FString.~basic_string();
-    } else {
-        FCurrency = other.FCurrency;
-        if (other.FType == TVarType::Array)
-            FArray = other.FArray;
-        else if (other.FType == TVarType::Object)
-            FObject = other.FObject;
-    }
-    FType = other.FType;
-    other.FType = TVarType::Empty;
-    other.FInt = 0;
 }
 
 bool Variant::IsNumeric() const noexcept {
@@ -344,7 +320,7 @@ TScriptObject* Variant::AsObject() const {
 int Variant::ArrayLength() const {
     if (FType != TVarType::Array)
         ConversionFailed(FType, "Array");
-    return static_cast<int>(FArray->size());
+    return static_cast<int>(FArray->Items.size());
 }
 
 std::string_view Variant::TypeName(TVarType type) noexcept {

@@ -2,7 +2,8 @@
 
 // The value type that scripts and host functions exchange. Empty, Boolean, 32-bit integer, 64-bit float,
 // currency and date-time live inside the variant without any heap allocation; text and arrays own their
-// storage and are copied with the variant (assigning a variant never shares mutable state).
+// storage and are copied with the variant (assigning a variant never shares mutable state). An array keeps
+// the index of its first element (0 unless a script declared other bounds).
 
 #include "ScriptObject.h"
 
@@ -16,21 +17,48 @@ namespace kalmora {
 
 enum class TVarType : std::uint8_t { Empty, Boolean, Integer, Double, Currency, Date, String, Object, Array };
 
+struct TArrayBox;
+
 class Variant {
 public:
-    Variant() noexcept : FType(TVarType::Empty) { FInt = 0; }
+    Variant() noexcept : FType(TVarType::Empty) { FCurrency = 0; }
     Variant(bool value) noexcept : FType(TVarType::Boolean) { FBool = value; }
     Variant(int value) noexcept : FType(TVarType::Integer) { FInt = value; }
     Variant(double value) noexcept : FType(TVarType::Double) { FDouble = value; }
     Variant(const char* value) : FType(TVarType::String) { new (&FString) std::string(value); }
     Variant(std::string value) : FType(TVarType::String) { new (&FString) std::string(std::move(value)); }
     Variant(std::string_view value) : FType(TVarType::String) { new (&FString) std::string(value); }
-    Variant(std::vector<Variant> items);
-    Variant(const Variant& other) : FType(TVarType::Empty) { CopyFrom(other); }
-    Variant(Variant&& other) noexcept : FType(TVarType::Empty) { MoveFrom(other); }
-    Variant& operator=(const Variant& other);
-    Variant& operator=(Variant&& other) noexcept;
-    ~Variant() { Clear(); }
+    Variant(std::vector<Variant> items, int low = 0);
+    // The plain kinds are copied, moved and dropped inline: script code does that for every value it touches.
+    Variant(const Variant& other) {
+        if (other.FType < TVarType::String) {
+            FType = other.FType;
+            FCurrency = other.FCurrency;
+        } else {
+            FType = TVarType::Empty;
+            CopyFrom(other);
+        }
+    }
+    Variant(Variant&& other) noexcept { MoveFrom(other); }
+    Variant& operator=(const Variant& other) {
+        if (other.FType < TVarType::String && FType < TVarType::String) {
+            FType = other.FType;
+            FCurrency = other.FCurrency;
+            return *this;
+        }
+        return AssignSlow(other);
+    }
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            Clear();
+            MoveFrom(other);
+        }
+        return *this;
+    }
+    ~Variant() {
+        if (FType >= TVarType::String)
+            ClearSlow();
+    }
 
     // Currency in ten-thousandths (1.5 is 15000); date-time in days since 30 December 1899.
     static Variant FromCurrencyUnits(std::int64_t units) noexcept;
@@ -64,16 +92,24 @@ public:
     std::int64_t CurrencyUnits() const noexcept { return FCurrency; }
     const std::string& StringValue() const noexcept { return FString; }
     std::string& StringValue() noexcept { return FString; }
-    const std::vector<Variant>& Items() const noexcept { return *FArray; }
-    std::vector<Variant>& Items() noexcept { return *FArray; }
+    inline const std::vector<Variant>& Items() const noexcept;
+    inline std::vector<Variant>& Items() noexcept;
+    // The index of an array's first element.
+    inline int ArrayLow() const noexcept;
+    TArrayBox* ArrayStorage() const noexcept { return FArray; }
     TScriptObject* ObjectValue() const noexcept { return FObject; }
 
     // Replaces the value by an integer; no temporary for the loops that count.
     void AssignInteger(int value) noexcept {
         if (FType >= TVarType::String)
-            Clear();
+            ClearSlow();
         FType = TVarType::Integer;
         FInt = value;
+    }
+    void Clear() noexcept {
+        if (FType >= TVarType::String)
+            ClearSlow();
+        FType = TVarType::Empty;
     }
 
     // Element count of an array (its one dimension counts from 0); EConvertError for other kinds.
@@ -83,9 +119,20 @@ public:
     static std::string_view TypeName(TVarType type) noexcept;
 
 private:
-    void Clear() noexcept;
+    void ClearSlow() noexcept;
     void CopyFrom(const Variant& other);
-    void MoveFrom(Variant& other) noexcept;
+    Variant& AssignSlow(const Variant& other);
+    void MoveFrom(Variant& other) noexcept {
+        if (other.FType == TVarType::String) {
+            new (&FString) std::string(std::move(other.FString));
+            other.FString.~basic_string();
+        } else {
+            FCurrency =
+                other.FCurrency; // the widest plain member; also carries the array and object pointers
+        }
+        FType = other.FType;
+        other.FType = TVarType::Empty;
+    }
 
     TVarType FType;
     union {
@@ -94,10 +141,34 @@ private:
         double FDouble;
         std::int64_t FCurrency;
         std::string FString;
-        std::vector<Variant>* FArray;
+        TArrayBox* FArray;
         TScriptObject* FObject;
     };
 };
+
+// An array's elements. A variant owns its array alone; a script call that passes an element by reference
+// holds the array too (Hold/Drop), so that the element stays where it is even when the variable is assigned
+// meanwhile.
+struct TArrayBox {
+    std::vector<Variant> Items;
+    int Low = 0;
+    int Holders = 1;
+    void Hold() noexcept { ++Holders; }
+    void Drop() noexcept {
+        if (--Holders == 0)
+            delete this;
+    }
+};
+
+inline const std::vector<Variant>& Variant::Items() const noexcept {
+    return FArray->Items;
+}
+inline std::vector<Variant>& Variant::Items() noexcept {
+    return FArray->Items;
+}
+inline int Variant::ArrayLow() const noexcept {
+    return FArray->Low;
+}
 
 // Delphi-style number texts: general format with up to 15 significant digits and the locale's decimal
 // separator ("0.1", "1E20", "1.5E-5").

@@ -98,7 +98,9 @@ void TZipArchive::Load(std::unique_ptr<TState> state) {
 void TZipArchive::ExtractFiles(const std::string& mask) {
     Assert(FState != nullptr, "ZipArchive", "ExtractFiles on a closed archive");
     TZipTargetTree tree(BaseDirectory);
-    TZipItemExtractor extractor(*this, *FState->source, FState->directory, tree);
+    TZipItemExtractor extractor(
+        {ExtractOptions, Password, PasswordRetries, OnConfirmOverwrite, OnNeedPassword}, *FState->source,
+        FState->directory, tree);
     for (const TZipItem& item : FState->directory.items) {
         if (!MatchesMask(mask, item.fileName))
             continue;

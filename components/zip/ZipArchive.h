@@ -3,12 +3,10 @@
 // The extraction component: opens one archive, reads its central directory once and extracts its entries
 // below BaseDirectory. Not shared between threads; each user creates its own.
 
+#include "zip/ZipExtractSettings.h"
 #include "zip/ZipItem.h"
 #include "zip/ZipNames.h"
 
-#include <cstdint>
-#include <exception>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,40 +14,6 @@
 namespace kalmora {
 
 class TZipSource;
-
-enum class TExtractOption : uint8_t {
-    eoCreateDirs = 1,  // create missing parent folders of an entry
-    eoRestorePath = 2, // keep the entry's stored folder path (otherwise only its last segment is used)
-};
-
-class TExtractOptions {
-public:
-    constexpr TExtractOptions() = default;
-    constexpr TExtractOptions(TExtractOption option) : FBits(static_cast<uint8_t>(option)) {}
-    constexpr TExtractOptions operator|(TExtractOptions other) const { return FromBits(FBits | other.FBits); }
-    constexpr bool Contains(TExtractOption option) const {
-        return (FBits & static_cast<uint8_t>(option)) != 0;
-    }
-
-private:
-    static constexpr TExtractOptions FromBits(unsigned bits) {
-        TExtractOptions options;
-        options.FBits = static_cast<uint8_t>(bits);
-        return options;
-    }
-    uint8_t FBits = 0;
-};
-
-constexpr TExtractOptions operator|(TExtractOption a, TExtractOption b) {
-    return TExtractOptions(a) | TExtractOptions(b);
-}
-
-// Asked before an existing file is replaced; leaving confirm false keeps the file.
-using TConfirmOverwriteEvent = std::function<void(const TZipItem& item, bool& confirm)>;
-// Asked when an encrypted entry has no password or the password failed its check; a new password may be set.
-using TNeedPasswordEvent = std::function<void(const TZipItem& item, std::string& password)>;
-// Told about an entry that could not be extracted; extraction goes on with the next one.
-using TProcessItemFailureEvent = std::function<void(const TZipItem& item, const std::exception& error)>;
 
 class TZipArchive {
 public:
@@ -59,6 +23,7 @@ public:
     TZipArchive& operator=(const TZipArchive&) = delete;
 
     std::string BaseDirectory;
+    // A password that OnNeedPassword supplies holds for the rest of that ExtractFiles call; this one stays.
     std::string Password;
     TExtractOptions ExtractOptions;
     int PasswordRetries = 3;

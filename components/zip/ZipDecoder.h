@@ -18,6 +18,7 @@ struct TZipDecoderParams {
     uint16_t generalPurposeBitFlag = 0; // test bits with HasFlag
     uint64_t compressedSize = 0;        // without the encryption header
     uint64_t uncompressedSize = 0;
+    uint32_t crc32 = 0; // of the uncompressed data, as the central directory holds it
 };
 
 // Pulls compressed bytes from its input and hands out decoded ones. Memory stays within the method's own
@@ -52,5 +53,7 @@ std::unique_ptr<TZipDecoder> MakeWavPackDecoder(TZipEntryInput& input, const TZi
 std::unique_ptr<TZipDecoder> MakeShrinkDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeReduceDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 std::unique_ptr<TZipDecoder> MakeImplodeDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
+// Only in builds with libarchive (KALMORA_WITH_LIBARCHIVE).
+std::unique_ptr<TZipDecoder> MakePpmdDecoder(TZipEntryInput& input, const TZipDecoderParams& params);
 
 } // namespace kalmora

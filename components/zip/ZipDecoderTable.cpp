@@ -17,6 +17,9 @@ constexpr TZipMethodInfo DecoderTable[] = {
     {TZipMethod::Bzip2, "BZIP2", MakeBzip2Decoder},
     {TZipMethod::Lzma, "LZMA", MakeLzmaDecoder},
     {TZipMethod::WavPack, "WavPack", MakeWavPackDecoder},
+#if KALMORA_WITH_LIBARCHIVE
+    {TZipMethod::Ppmd, "PPMd", MakePpmdDecoder},
+#endif
 };
 
 } // namespace

@@ -77,13 +77,13 @@ unsigned TargetMode(const TZipItem& item, unsigned umask) {
     return mode;
 }
 
-TZipItemExtractor::TZipItemExtractor(TZipArchive& owner, TZipSource& source, const TZipDirectory& directory,
-                                     TZipTargetTree& tree)
-    : FOwner(owner), FDirectory(directory), FTree(tree), FInput(source, BlockSize), FOutput(BlockSize),
-      FUmask(ProcessUmask()) {}
+TZipItemExtractor::TZipItemExtractor(TZipExtractSettings settings, TZipSource& source,
+                                     const TZipDirectory& directory, TZipTargetTree& tree)
+    : FSettings(std::move(settings)), FDirectory(directory), FTree(tree), FInput(source, BlockSize),
+      FOutput(BlockSize), FUmask(ProcessUmask()) {}
 
 int TZipItemExtractor::ParentFolder(const std::vector<std::string>& segments, size_t count) {
-    bool create = FOwner.ExtractOptions.Contains(TExtractOption::eoCreateDirs);
+    bool create = FSettings.options.Contains(TExtractOption::eoCreateDirs);
     try {
         return FTree.Folder(segments, count, create);
     } catch (const EInOutError& e) {
@@ -96,7 +96,7 @@ int TZipItemExtractor::ParentFolder(const std::vector<std::string>& segments, si
 void TZipItemExtractor::Extract(const TZipItem& item) {
     std::vector<std::string> segments = SafeRelativeSegments(item.fileName);
     if (item.isFolder) {
-        if (!FOwner.ExtractOptions.Contains(TExtractOption::eoRestorePath))
+        if (!FSettings.options.Contains(TExtractOption::eoRestorePath))
             return;
         ParentFolder(segments, segments.size());
         FTree.DeferFolderAttributes(
@@ -104,7 +104,7 @@ void TZipItemExtractor::Extract(const TZipItem& item) {
             DosDateTimeToTime(item.header.lastModFileDate, item.header.lastModFileTime));
         return;
     }
-    if (!FOwner.ExtractOptions.Contains(TExtractOption::eoRestorePath))
+    if (!FSettings.options.Contains(TExtractOption::eoRestorePath))
         segments.erase(segments.begin(), segments.end() - 1);
     ExtractFile(item, segments);
 }
@@ -118,12 +118,12 @@ void TZipItemExtractor::CheckPassword(const TZipItem& item, const LocalFileHeade
     uint8_t checkByte = HasFlag(item.header.generalPurposeBitFlag, TZipFlag::DataDescriptor)
                             ? static_cast<uint8_t>(local.lastModFileTime >> 8)
                             : static_cast<uint8_t>(item.header.crc32 >> 24);
-    std::string& password = FOwner.Password;
+    std::string& password = FSettings.password;
     int failures = 0;
     for (;;) {
         if (password.empty()) {
-            if (FOwner.OnNeedPassword)
-                FOwner.OnNeedPassword(item, password);
+            if (FSettings.onNeedPassword)
+                FSettings.onNeedPassword(item, password);
             if (password.empty())
                 throw EAbZipInvalidPassword();
         }
@@ -133,9 +133,9 @@ void TZipItemExtractor::CheckPassword(const TZipItem& item, const LocalFileHeade
             return;
         }
         // Without a handler the password cannot change, so further tests would fail alike.
-        if (++failures > FOwner.PasswordRetries || !FOwner.OnNeedPassword)
+        if (++failures > FSettings.passwordRetries || !FSettings.onNeedPassword)
             throw EAbZipInvalidPassword();
-        FOwner.OnNeedPassword(item, password);
+        FSettings.onNeedPassword(item, password);
     }
 }
 
@@ -212,9 +212,9 @@ std::optional<LocalFileHeader> TZipItemExtractor::ReadLocalHeader(uint64_t offse
 std::optional<TZipItemExtractor::TOutputFile>
 TZipItemExtractor::OpenOutput(const TZipItem& item, const std::vector<std::string>& segments, int folder) {
     TOutputFile target{folder, segments.back(), FTree.ShownPath(item.fileName), {}};
-    if (FOwner.OnConfirmOverwrite && FTree.Exists(folder, target.leaf)) {
+    if (FSettings.onConfirmOverwrite && FTree.Exists(folder, target.leaf)) {
         bool confirm = true;
-        FOwner.OnConfirmOverwrite(item, confirm);
+        FSettings.onConfirmOverwrite(item, confirm);
         if (!confirm)
             return std::nullopt;
         // The handler may have touched the tree; the folder descriptor is fetched again.
@@ -231,7 +231,7 @@ uint32_t TZipItemExtractor::DecodeInto(const TZipItem& item, const TZipMethodInf
     if (cd.uncompressedSize == 0)
         return crc;
     TZipDecoderParams params{cd.compressionMethod, cd.generalPurposeBitFlag, compressedSize,
-                             cd.uncompressedSize};
+                             cd.uncompressedSize, cd.crc32};
     auto decoder = method.factory(FInput, params);
     uint64_t left = cd.uncompressedSize;
     for (;;) {

@@ -4,10 +4,10 @@
 // and the file's time and permissions.
 
 #include "runtime/Exceptions.h"
-#include "zip/ZipArchive.h"
 #include "zip/ZipCentralDirectory.h"
 #include "zip/ZipDecoder.h"
 #include "zip/ZipEntryInput.h"
+#include "zip/ZipExtractSettings.h"
 #include "zip/ZipTargetTree.h"
 
 #include <optional>
@@ -28,7 +28,7 @@ unsigned TargetMode(const TZipItem& item, unsigned umask);
 
 class TZipItemExtractor {
 public:
-    TZipItemExtractor(TZipArchive& owner, TZipSource& source, const TZipDirectory& directory,
+    TZipItemExtractor(TZipExtractSettings settings, TZipSource& source, const TZipDirectory& directory,
                       TZipTargetTree& tree);
 
     // Throws the entry's failure; EParentFolderError when a parent folder cannot be created.
@@ -60,7 +60,7 @@ private:
     void FinishFile(const TZipItem& item, uint32_t crc, TOutputFile& target);
     int ParentFolder(const std::vector<std::string>& segments, size_t count);
 
-    TZipArchive& FOwner;
+    TZipExtractSettings FSettings;
     const TZipDirectory& FDirectory;
     TZipTargetTree& FTree;
     TZipEntryInput FInput;

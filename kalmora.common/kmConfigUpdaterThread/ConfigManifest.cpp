@@ -99,11 +99,13 @@ std::string ChildText(const xmlNode* parent, std::string_view name, std::string_
 
 class TManifestDocument {
 public:
-    explicit TManifestDocument(TXmlDoc doc) : FDoc(std::move(doc)) {}
+    TManifestDocument(TXmlDoc doc, bool signedManifest) : FDoc(std::move(doc)), FSigned(signedManifest) {}
     const xmlNode* Root() const { return xmlDocGetRootElement(FDoc.get()); }
+    bool Signed() const { return FSigned; }
 
 private:
     TXmlDoc FDoc;
+    bool FSigned;
 };
 
 namespace {
@@ -129,7 +131,7 @@ public:
     TQuietXmlErrors& operator=(const TQuietXmlErrors&) = delete;
 };
 
-template <class TRead> TManifest ParseManifest(TRead read) {
+template <class TRead> TManifest ParseManifest(TRead read, bool signedManifest) {
     InitXmlOnce();
     TQuietXmlErrors quiet;
     TXmlParser parser(xmlNewParserCtxt());
@@ -142,24 +144,44 @@ template <class TRead> TManifest ParseManifest(TRead read) {
     TXmlDoc doc(read(parser.get(), XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc || refused || !parser->wellFormed || !xmlDocGetRootElement(doc.get()))
         return nullptr;
-    return std::make_shared<const TManifestDocument>(std::move(doc));
+    return std::make_shared<const TManifestDocument>(std::move(doc), signedManifest);
 }
 
 } // namespace
 
 TManifest ParseManifestFile(const std::string& fileName) {
-    return ParseManifest([&fileName](xmlParserCtxt* parser, int options) {
-        return xmlCtxtReadFile(parser, fileName.c_str(), nullptr, options);
-    });
+    return ParseManifest(
+        [&fileName](xmlParserCtxt* parser, int options) {
+            return xmlCtxtReadFile(parser, fileName.c_str(), nullptr, options);
+        },
+        false);
 }
 
-TManifest ParseManifestBytes(std::string_view bytes) {
+TManifest ParseManifestBytes(std::string_view bytes, bool signedManifest) {
     if (bytes.size() > static_cast<std::size_t>(ManifestSizeLimit))
         return nullptr;
-    return ParseManifest([bytes](xmlParserCtxt* parser, int options) {
-        return xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                                 options);
+    return ParseManifest(
+        [bytes](xmlParserCtxt* parser, int options) {
+            return xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                                     options);
+        },
+        signedManifest);
+}
+
+bool IsSignedManifest(const TManifest& manifest) {
+    return manifest && manifest->Signed();
+}
+
+std::string DownloadManifest(const std::string& manifestUrl, const std::string& workDir,
+                             const TWorkEvent& onWork) {
+    std::string localFile = AddTrailingBackslash(workDir) + LastUrlSegment(manifestUrl);
+    HttpGetFile(manifestUrl, localFile, [&onWork](void* sender, TWorkMode mode, std::int64_t count) {
+        if (count > ManifestSizeLimit)
+            throw EManifestError("The configuration manifest is too large");
+        if (onWork)
+            onWork(sender, mode, count);
     });
+    return localFile;
 }
 
 TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork,
@@ -169,14 +191,7 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
             noteFailure(reason);
     };
     try {
-        std::string localFile = AddTrailingBackslash(workDir) + LastUrlSegment(manifestUrl);
-        HttpGetFile(manifestUrl, localFile, [&onWork](void* sender, TWorkMode mode, std::int64_t count) {
-            if (count > ManifestSizeLimit)
-                throw EManifestError("The configuration manifest is too large");
-            if (onWork)
-                onWork(sender, mode, count);
-        });
-        TManifest manifest = ParseManifestFile(localFile);
+        TManifest manifest = ParseManifestFile(DownloadManifest(manifestUrl, workDir, onWork));
         if (!manifest)
             note("not a well-formed manifest");
         return manifest;
@@ -195,14 +210,20 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
     }
 }
 
+namespace {
+
+const xmlNode* KindElement(const TManifest& manifest, const std::string& kind) {
+    const xmlNode* root = manifest ? manifest->Root() : nullptr;
+    return root ? FirstChildNamed(root, kind) : nullptr;
+}
+
+} // namespace
+
 void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
                        std::string& url) {
     date.clear();
     url.clear();
-    if (!manifest)
-        return;
-    const xmlNode* root = manifest->Root();
-    const xmlNode* entry = root ? FirstChildNamed(root, kind) : nullptr;
+    const xmlNode* entry = KindElement(manifest, kind);
     if (!entry)
         return;
     date = ChildText(entry, "date", kind);
@@ -211,6 +232,16 @@ void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::
         auto at = LowerCaseAscii(url).find(LowerCaseAscii(Placeholder));
         url.replace(at, Placeholder.size(), ConfigBaseUrl());
     }
+}
+
+TManifestEntry ReadManifestEntry(const TManifest& manifest, const std::string& kind) {
+    TManifestEntry result;
+    ReadManifestEntry(manifest, kind, result.Date, result.Url);
+    if (const xmlNode* entry = KindElement(manifest, kind)) {
+        result.Sha256 = ChildText(entry, "sha256", kind);
+        result.Size = ChildText(entry, "size", kind);
+    }
+    return result;
 }
 
 } // namespace kalmora

@@ -34,6 +34,10 @@ std::string ConfigBaseUrl();
 // Empty when KALMORA_CONFIG_BASE_URL is unset, empty or well-formed; otherwise a line naming the variable.
 std::string ConfigBaseUrlProblem();
 std::string ManifestUrl();
+// Downloads the manifest into workDir (refusing one over 4 MiB); the local file's name. Raises what
+// HttpGetFile raises, and EManifestError for a manifest that is too large.
+std::string DownloadManifest(const std::string& manifestUrl, const std::string& workDir,
+                             const TWorkEvent& onWork);
 // Downloads the manifest into workDir and parses it; nullptr for every failure. A failure other than a 404 or
 // an abort from onWork is also given to noteFailure. Runs on the calling thread.
 TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDir, const TWorkEvent& onWork,
@@ -41,8 +45,21 @@ TManifest LoadManifest(const std::string& manifestUrl, const std::string& workDi
 // Parses a manifest file; nullptr when it is not well-formed, has a document type declaration (nothing in
 // a manifest needs one, and refusing it keeps entities and external resources out) or has no root element.
 TManifest ParseManifestFile(const std::string& fileName);
-// The same for a manifest in memory.
-TManifest ParseManifestBytes(std::string_view bytes);
+// The same for a manifest in memory; `signedManifest` says its signature was verified.
+TManifest ParseManifestBytes(std::string_view bytes, bool signedManifest = false);
+// True for a manifest whose bytes were verified against a trusted signature before they were parsed.
+bool IsSignedManifest(const TManifest& manifest);
+
+// The trimmed texts of a kind's elements, the placeholder in Url replaced; all empty when the kind has no
+// entry.
+struct TManifestEntry {
+    std::string Date;
+    std::string Url;
+    std::string Sha256;
+    std::string Size;
+};
+// Raises EManifestError (see above).
+TManifestEntry ReadManifestEntry(const TManifest& manifest, const std::string& kind);
 // Both results empty when the kind has no entry. Raises EManifestError (see above).
 void ReadManifestEntry(const TManifest& manifest, const std::string& kind, std::string& date,
                        std::string& url);

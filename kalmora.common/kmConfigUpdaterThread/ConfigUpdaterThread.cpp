@@ -2,6 +2,7 @@
 
 #include "FolderReplace.h"
 #include "PackageInstall.h"
+#include "SignedManifest.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/Registry.h"
 #include "UtilBox/TextHelpers.h"
@@ -23,10 +24,10 @@ std::string LastConfigUpdateValueName(const std::string& kind) {
 
 TConfigUpdaterThread::TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
                                            std::string installationId, bool includePatch,
-                                           std::shared_ptr<TUpdateReport> report)
+                                           std::shared_ptr<TUpdateReport> report, TManifestTrust trust)
     : TManagedThread(std::move(name), manager), TempDir(CreateTempWorkDir(std::string(WorkDirPrefix))),
       FetchManifest(fetchManifest), IncludePatch(includePatch), InstallationId(std::move(installationId)),
-      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()) {
+      FReport(report ? std::move(report) : std::make_shared<TUpdateReport>()), FTrust(std::move(trust)) {
     // The program prints the run's failures itself; the log shows them only when asked to.
     FFatalExceptionFlags = DebugFlags::Error | DebugFlags::UpdateRun;
 }
@@ -60,11 +61,6 @@ void TConfigUpdaterThread::AbortIfTerminated(void*, TWorkMode, std::int64_t work
         throw EAbort();
 }
 
-void TConfigUpdaterThread::StopIfTerminated() const {
-    if (Terminated())
-        throw EAbort();
-}
-
 TWorkEvent TConfigUpdaterThread::DownloadProgress() {
     return [this](void* s, TWorkMode m, std::int64_t c) { AbortIfTerminated(s, m, c); };
 }
@@ -78,8 +74,8 @@ TFailureNote TConfigUpdaterThread::NoteFor(const std::string& kind) {
 }
 
 void TConfigUpdaterThread::RecoverInterruptedInstalls() {
-    for (auto kind : {"dev", "partner"}) {
-        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(kind);
+    for (const TUpdateKind& kind : UpdateKinds) {
+        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(std::string(kind.Name));
         if (dirs.Replace && !dirs.TargetDir.empty())
             RecoverReplacedFolder(dirs.TargetDir);
     }
@@ -88,24 +84,36 @@ void TConfigUpdaterThread::RecoverInterruptedInstalls() {
 
 void TConfigUpdaterThread::UpdateAll(bool includePatch) {
     RecoverInterruptedInstalls();
+    // A cancel starts no request and aborts the download under way, but every kind's local seed package is
+    // still installed: that needs nothing from the server.
     TManifest manifest;
-    if (FetchManifest) {
-        StopIfTerminated();
-        const std::string url = ManifestUrl();
-        FReport->DownloadStarted(std::string(ManifestKind));
-        auto note = NoteFor(std::string(ManifestKind));
-        manifest = LoadManifest(url, TempDir, DownloadProgress(),
-                                [&note, &url](const std::string& reason) { note(url, reason); });
+    if (FetchManifest && !Terminated())
+        manifest = LoadTheManifest();
+    const std::string password = Terminated() ? std::string() : FetchPassword();
+    for (const TUpdateKind& kind : UpdateKinds)
+        if (includePatch || !kind.PatchesProgram)
+            UpdateKind(std::string(kind.Name), manifest, password);
+}
+
+TManifest TConfigUpdaterThread::LoadTheManifest() {
+    const std::string url = ManifestUrl();
+    const TFailureNote note = NoteFor(std::string(ManifestKind));
+    FReport->DownloadStarted(std::string(ManifestKind));
+    if (!FTrust.SignedMode()) {
+        TManifest manifest = LoadManifest(url, TempDir, DownloadProgress(),
+                                          [&note, &url](const std::string& reason) { note(url, reason); });
         FReport->DownloadEnded();
+        return manifest;
     }
-    StopIfTerminated();
-    const std::string password = FetchPassword();
-    for (const char* kind : {"dev", "partner", "patch"}) {
-        if (std::string_view(kind) == "patch" && !includePatch)
-            break;
-        StopIfTerminated();
-        UpdateKind(kind, manifest, password);
-    }
+    std::uint64_t timestamp = 0;
+    TManifest manifest = LoadSignedManifest(url, TempDir, DownloadProgress(), FTrust, timestamp, note);
+    FReport->DownloadEnded();
+    // Recorded machine-wide only, where no user can lower it again.
+    const std::string valueName(LastManifestTimestampValue);
+    if (manifest && (!FTrust.LastTimestamp || timestamp > *FTrust.LastTimestamp) &&
+        !WriteRegistryString(valueName, std::to_string(timestamp), {}, false, true))
+        note(valueName, "the accepted manifest's timestamp cannot be recorded machine-wide");
+    return manifest;
 }
 
 std::string TConfigUpdaterThread::FetchPassword() {
@@ -116,19 +124,20 @@ std::string TConfigUpdaterThread::FetchPassword() {
         // password".
         return Trim(HttpGetString(url, true, DownloadProgress()));
     } catch (const EAbort&) {
-        throw;
+        return {};
     } catch (const EHttpError& e) {
         // 404: the server knows no password for this installation, and the patch is skipped as usual.
         if (e.StatusCode != 404)
-            NoteFor("patch")(url, FailureReason(std::current_exception()));
+            for (const TUpdateKind& kind : UpdateKinds)
+                if (kind.NeedsPassword)
+                    NoteFor(std::string(kind.Name))(url, FailureReason(std::current_exception()));
     }
     return {};
 }
 
 std::string TConfigUpdaterThread::PasswordForKind(const std::string& password, const std::string& kind) {
-    if (kind == "dev" || kind == "partner")
-        return {};
-    return password;
+    const TUpdateKind* rules = FindUpdateKind(kind);
+    return rules && !rules->NeedsPassword ? std::string() : password;
 }
 
 void TConfigUpdaterThread::UpdateKind(const std::string& kind, const TManifest& manifest,

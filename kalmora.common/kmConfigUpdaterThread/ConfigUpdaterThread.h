@@ -6,6 +6,7 @@
 // installed, goes to the run's report for whoever started it.
 
 #include "kmConfigUpdaterThread/ConfigManifest.h"
+#include "kmConfigUpdaterThread/ManifestTrust.h"
 #include "kmConfigUpdaterThread/UpdateReport.h"
 #include "lmThreadManager/lmThreadManager.h"
 
@@ -19,10 +20,11 @@ inline constexpr std::string_view ConfigUpdaterThreadName = "KMConfigUpdaterThre
 class TConfigUpdaterThread : public TManagedThread {
 public:
     // Registers under `name` (raises "Thread already running" for a running name) and creates TempDir. The
-    // run writes into `report` (a report of its own when none is given), which may outlive the thread.
+    // run writes into `report` (a report of its own when none is given), which may outlive the thread. With
+    // keys in `trust` the run is in signed mode.
     TConfigUpdaterThread(std::string name, TThreadManager& manager, bool fetchManifest,
                          std::string installationId, bool includePatch,
-                         std::shared_ptr<TUpdateReport> report = nullptr);
+                         std::shared_ptr<TUpdateReport> report = nullptr, TManifestTrust trust = {});
     // Deletes TempDir with its content.
     ~TConfigUpdaterThread() override;
 
@@ -50,12 +52,14 @@ protected:
 private:
     // Undoes what a killed run left in the replaced kinds' folders before anything reads them.
     void RecoverInterruptedInstalls();
-    // Raises EAbort when the thread was told to terminate: checked before every request and every kind.
-    void StopIfTerminated() const;
     TWorkEvent DownloadProgress();
     TFailureNote NoteFor(const std::string& kind);
+    // The manifest, verified first in signed mode (where its timestamp is then recorded); none after any
+    // failure.
+    TManifest LoadTheManifest();
 
     std::shared_ptr<TUpdateReport> FReport;
+    const TManifestTrust FTrust;
 };
 
 // The registry value that records a kind's installed package.

@@ -1,8 +1,10 @@
 #include "PackageInstall.h"
 
 #include "FolderReplace.h"
+#include "PackageCheck.h"
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
+#include "fs/FileSystem.h"
 #include "fs/Folders.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
@@ -27,9 +29,22 @@ void RemoveFile(const std::string& path) {
     ::unlink(path.c_str());
 }
 
-bool IsPlainDirectory(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+// A download that failed gives its room back at once, so the next kind has it on a small disk.
+void DiscardDownload(const std::string& downloadFile) {
+    RemoveFile(downloadFile);
+    RemoveFile(downloadFile + ".part");
+}
+
+// Moves the finished download to packagePath (a copy when the two lie on different file systems); 0 or the
+// errno value of the step that failed.
+int PlacePackage(const std::string& downloadFile, const std::string& packagePath) {
+    if (int err = fs::CreateFolders(fs::ParentDirectory(packagePath), 0777, 0777))
+        return err;
+    if (::rename(downloadFile.c_str(), packagePath.c_str()) == 0)
+        return 0;
+    if (errno != EXDEV)
+        return errno;
+    return fs::CopyFileAtomically(downloadFile, packagePath, true);
 }
 
 // A file name the server chose; "." and ".." would name the work directory or its parent.
@@ -40,7 +55,7 @@ bool IsUsableFileName(const std::string& name) {
 // Names repeat from run to run, so a directory a killed run left must not mix its files into this package.
 bool MakeEmpty(const std::string& dir) {
     const std::string path = StripTrailingBackslash(dir);
-    if (IsPlainDirectory(path)) {
+    if (fs::IsPlainDirectory(path)) {
         std::vector<std::string> names;
         const fs::TFileDescriptor folder = fs::OpenDirectory(path);
         if (folder.IsOpen() && fs::ListNames(folder.Get(), names) == 0 && names.empty())
@@ -61,7 +76,7 @@ void NoteEntryFailures(const std::vector<TZipEntryFailure>& failures, const std:
 // Puts the unpacked package folder in place; true when its content reached targetDir.
 bool PutInPlace(const std::string& packageFolder, const std::string& packagePath, const std::string& kind,
                 bool replace, const std::string& targetDir, const TFailureNote& note) {
-    if (!IsPlainDirectory(packageFolder)) {
+    if (!fs::IsPlainDirectory(packageFolder)) {
         // Nothing is put in place: the old folder stays as it is.
         note(packagePath, "the package holds no folder \"" + kind + "\"");
         return false;
@@ -89,52 +104,64 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
                   const std::string& packagePath, const std::string& workDir, const TWorkEvent& onWork,
                   const std::function<bool()>& isTerminated, const TFailureNote& noteFailure) {
     const TFailureNote note = noteFailure ? noteFailure : [](const std::string&, const std::string&) {};
-    std::string date, url;
-    ReadManifestEntry(manifest, kind, date, url);
-    if (date.empty() || url.empty() || date == recorded)
+    const TManifestEntry entry = ReadManifestEntry(manifest, kind);
+    const std::string& url = entry.Url;
+    if (entry.Date.empty() || url.empty() || entry.Date == recorded)
         return false;
     const std::string fileName = LastUrlSegment(url);
     if (!IsUsableFileName(fileName)) {
         note(url, "the URL names no file");
         return false;
     }
+    TPackageDigest digest;
+    try {
+        digest = ParsePackageDigest(entry.Sha256, entry.Size);
+    } catch (const EPackageCheckError& e) {
+        note(url, e.Message());
+        return false;
+    }
+    if (digest.Sha256.empty() && IsSignedManifest(manifest)) {
+        note(url, "no sha256 for " + kind + " in the signed manifest");
+        return false;
+    }
     if (isTerminated && isTerminated())
         return false;
     const std::string downloadFile = AddTrailingBackslash(workDir) + fileName;
     try {
-        HttpGetFile(url, downloadFile, onWork);
+        TPackageCheck check(digest);
+        HttpGetFile(url, downloadFile, onWork, THttpLimits{}, digest.Any() ? &check : nullptr);
     } catch (const EAbort&) {
-        // Cancelled: no failure of the server, and the run ends after this kind.
-        RemoveFile(downloadFile);
+        // Cancelled: no failure of the server.
+        DiscardDownload(downloadFile);
+        return false;
+    } catch (const EPackageCheckError& e) {
+        // Not what the manifest announced: the reason alone says it all.
+        note(url, e.Message());
+        DiscardDownload(downloadFile);
         return false;
     } catch (...) {
         note(url, FailureReason(std::current_exception()));
-        RemoveFile(downloadFile);
+        DiscardDownload(downloadFile);
         return false;
     }
     if (isTerminated && isTerminated()) {
-        RemoveFile(downloadFile);
+        DiscardDownload(downloadFile);
         return false;
-    }
-    try {
-        CreateDirectoryPath(std::filesystem::path(packagePath).parent_path().string());
-    } catch (...) {
-        // The move below tells whether the folder is there, and notes it if not.
     }
     // An old package left at packagePath must never be installed under the new date.
-    if (!MoveFileOrCopy(downloadFile, packagePath, true)) {
-        note(packagePath, std::string("the download cannot be put here: ") + std::strerror(errno));
-        RemoveFile(downloadFile);
+    if (int err = PlacePackage(downloadFile, packagePath)) {
+        note(packagePath, std::string("the download cannot be put here: ") + std::strerror(err));
+        DiscardDownload(downloadFile);
         return false;
     }
-    recorded = date;
+    recorded = entry.Date;
     return true;
 }
 
 bool InstallPackage(const std::string& packagePath, const std::string& kind, const std::string& password,
                     bool replace, const std::string& targetDir, const TFailureNote& noteFailure) {
     const TFailureNote note = noteFailure ? noteFailure : [](const std::string&, const std::string&) {};
-    if (SameText(kind, "patch"))
+    if (const TUpdateKind* rules = FindUpdateKind(kind); rules && rules->Mode == TInstallMode::CopyOver)
         replace = false;
     if (!IsExistingFile(packagePath)) {
         note(packagePath, "no such file");

@@ -3,6 +3,7 @@
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/TextHelpers.h"
 #include "fs/FileSystem.h"
+#include "fs/Folders.h"
 #include "fs/TreeOps.h"
 #include "lmDebug/lmDebug.h"
 
@@ -14,18 +15,13 @@
 namespace kalmora {
 namespace {
 
-bool IsPlainDirectory(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool CopyInto(const std::string& from, const std::string& to) {
     if (from.ends_with("/*"))
         return fs::CopyTree(from.substr(0, from.size() - 2), to);
     std::string target = to;
-    if (IsPlainDirectory(to))
+    if (fs::IsPlainDirectory(to))
         target = AddTrailingBackslash(to) + std::filesystem::path(from).filename().string();
-    if (IsPlainDirectory(from))
+    if (fs::IsPlainDirectory(from))
         return fs::CopyTree(from, target);
     return CopyFileTo(from, target, true);
 }
@@ -33,25 +29,26 @@ bool CopyInto(const std::string& from, const std::string& to) {
 bool DeletePath(const std::string& from) {
     if (from.ends_with("/*")) {
         const std::string dir = from.substr(0, from.size() - 2);
-        if (!IsPlainDirectory(dir))
+        if (!fs::IsPlainDirectory(dir))
             return false;
         bool ok = true;
         for (auto& entry : std::filesystem::directory_iterator(dir)) {
             const std::string child = entry.path().string();
-            ok = (IsPlainDirectory(child) ? DeleteDirectoryTree(child) : ::unlink(child.c_str()) == 0) && ok;
+            ok = (fs::IsPlainDirectory(child) ? DeleteDirectoryTree(child) : ::unlink(child.c_str()) == 0) &&
+                 ok;
         }
         return ok;
     }
-    return IsPlainDirectory(from) ? DeleteDirectoryTree(from) : ::unlink(from.c_str()) == 0;
+    return fs::IsPlainDirectory(from) ? DeleteDirectoryTree(from) : ::unlink(from.c_str()) == 0;
 }
 
 bool Move(const std::string& source, const std::string& target) {
-    std::string moved = IsPlainDirectory(target) && !source.ends_with("/*")
+    std::string moved = fs::IsPlainDirectory(target) && !source.ends_with("/*")
                             ? AddTrailingBackslash(target) + std::filesystem::path(source).filename().string()
                             : target;
-    const bool renamed =
-        !source.ends_with("/*") && (IsPlainDirectory(source) ? fs::RenameNoReplace(source, moved) == 0
-                                                             : ::rename(source.c_str(), moved.c_str()) == 0);
+    const bool renamed = !source.ends_with("/*") &&
+                         (fs::IsPlainDirectory(source) ? fs::RenameNoReplace(source, moved) == 0
+                                                       : ::rename(source.c_str(), moved.c_str()) == 0);
     return renamed || (CopyInto(source, target) && DeletePath(source));
 }
 

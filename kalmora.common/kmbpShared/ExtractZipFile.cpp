@@ -1,6 +1,7 @@
 #include "ExtractZipFile.h"
 
 #include "UtilBox/FileHelpers.h"
+#include "fs/FileSystem.h"
 #include "zip/ZipArchive.h"
 
 #include <unistd.h>
@@ -9,17 +10,10 @@ namespace kalmora {
 
 namespace {
 
-std::string ParentOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The outermost folder of path that does not exist yet; empty when path exists.
 std::string FirstMissingFolder(const std::string& path) {
     std::string missing;
-    for (std::string p = path; !p.empty() && p != "/" && !IsExistingDirectory(p); p = ParentOf(p))
+    for (std::string p = path; p != "." && p != "/" && !IsExistingDirectory(p); p = fs::ParentDirectory(p))
         missing = p;
     return missing;
 }
@@ -28,7 +22,7 @@ std::string FirstMissingFolder(const std::string& path) {
 void RemoveMadeFolders(const std::string& path, const std::string& firstMissing) {
     if (firstMissing.empty())
         return;
-    for (std::string p = path; !p.empty(); p = ParentOf(p))
+    for (std::string p = path; !p.empty(); p = fs::ParentDirectory(p))
         if (::rmdir(p.c_str()) != 0 || p == firstMissing)
             return;
 }

@@ -33,20 +33,22 @@ std::string GetPartnerConfigDir() {
     return GetOnlineUpdateDirs("partner").SourceDir;
 }
 
+const TUpdateKind* FindUpdateKind(std::string_view name) {
+    for (const TUpdateKind& kind : UpdateKinds)
+        if (kind.Name == name)
+            return &kind;
+    return nullptr;
+}
+
 TOnlineUpdateDirs GetOnlineUpdateDirs(const std::string& kind) {
+    const TUpdateKind* rules = FindUpdateKind(kind);
+    if (!rules)
+        throw EInternalError("Unknown online update type: " + kind);
     TOnlineUpdateDirs dirs;
     dirs.SourceDir = GetConfigDir() + kind + "/";
-    if (kind == "dev" || kind == "partner") {
-        dirs.TargetDir = dirs.SourceDir;
-        dirs.Replace = true;
-        dirs.NeedsPassword = false;
-    } else if (kind == "patch") {
-        dirs.TargetDir = GetInstallDir();
-        dirs.Replace = false;
-        dirs.NeedsPassword = true;
-    } else {
-        throw EInternalError("Unknown online update type: " + kind);
-    }
+    dirs.TargetDir = rules->Target == TKindTarget::OwnFolder ? dirs.SourceDir : GetInstallDir();
+    dirs.Replace = rules->Mode == TInstallMode::Replace;
+    dirs.NeedsPassword = rules->NeedsPassword;
     return dirs;
 }
 

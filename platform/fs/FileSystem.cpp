@@ -11,6 +11,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kalmora::fs {
 
@@ -194,6 +195,20 @@ int ReadAll(int fd, off_t limit, std::string& text) {
         if (static_cast<off_t>(text.size()) + n > limit)
             return EFBIG;
         text.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+int ReadInBlocks(int fd, const std::function<void(const char* data, size_t size)>& take) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        take(buffer.data(), static_cast<size_t>(n));
     }
 }
 

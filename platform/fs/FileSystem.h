@@ -59,6 +59,8 @@ int CopyContent(int in, int out);
 int FillCopy(int in, int out, const struct stat& st);
 // Reads everything from `fd` into `text`; EFBIG as soon as more than `limit` bytes came.
 int ReadAll(int fd, off_t limit, std::string& text);
+// Reads from `fd` to its end, handing each block to `take` (which may raise); 0 at the end, else the errno.
+int ReadInBlocks(int fd, const std::function<void(const char* data, size_t size)>& take);
 
 // Whether a finished temporary file may take the place of an entry that exists.
 enum class TReplace { Existing, Never };

@@ -17,6 +17,11 @@ bool IsFolder(const std::string& path) {
 
 } // namespace
 
+bool IsPlainDirectory(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 TFileDescriptor OpenDirectory(const std::string& path) {
     return TFileDescriptor(::open(path.empty() ? "." : path.c_str(), DirectoryFlags));
 }

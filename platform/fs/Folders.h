@@ -13,6 +13,9 @@
 
 namespace kalmora::fs {
 
+// True when `path` is a folder itself, not a link to one.
+bool IsPlainDirectory(const std::string& path);
+
 // Opens a folder the caller names itself; such a root may be a link (an installation folder often is).
 TFileDescriptor OpenDirectory(const std::string& path);
 // Opens the folder `name` inside `parent` without following a link: a link or a file standing there fails

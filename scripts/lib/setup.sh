@@ -7,7 +7,9 @@
 packages_build=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libcurl4-openssl-dev libxml2-dev
-  libisal-dev zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev gettext uuid-dev
+  libisal-dev zlib1g-dev libbz2-dev liblzma-dev libwavpack-dev libarchive-dev gettext uuid-dev
+  # Ed25519, BLAKE2b-512 and SHA-256 for signed manifests and package hashes
+  libssl-dev
 )
 packages_test=(
   libgtest-dev libgmock-dev
@@ -15,6 +17,8 @@ packages_test=(
   zip unzip 7zip libarchive-tools python3 curl locales
   # WavPack streams for the method-97 fixtures
   wavpack
+  # makes the signatures the signed-mode tests check
+  minisign
   # a real web server for the process tests, and the test certificates for its TLS port
   nginx-light openssl
   # the installed manual pages, systemd units, desktop entry and polkit action are checked with these

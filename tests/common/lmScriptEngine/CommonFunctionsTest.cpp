@@ -112,7 +112,7 @@ TEST(CommonFunctions, UtilitiesFollowWithTheXmlTypesAndTheirMembers) {
     TJvInterpreterAdapter registry;
     RegisterUtilFunctions(registry);
     const auto& e = registry.Entries();
-    ASSERT_EQ(e.size(), 12u);
+    ASSERT_EQ(e.size(), 16u);
     const TExpectedName functions[] = {{"UtilBox", "Quoted", 1, -1},
                                        {"UtilBox", "FloatToStrExt", 3, -1},
                                        {"UtilBox", "GenerateUuid", 0, -1},
@@ -135,6 +135,15 @@ TEST(CommonFunctions, UtilitiesFollowWithTheXmlTypesAndTheirMembers) {
         EXPECT_EQ(e[index].Identifier, expected.Name);
         EXPECT_EQ(e[index].ParamCount, expected.ParamCount);
         EXPECT_EQ(*e[index].Class.Type, *e[index < 9 ? 6 : 9].Class.Type) << "member on its own type";
+    }
+    const std::pair<const char*, const char*> exceptionClasses[] = {{"EInternalError", "Exception"},
+                                                                    {"ElmException", "Exception"},
+                                                                    {"EDataError", "ElmException"},
+                                                                    {"EDOMParseError", "Exception"}};
+    for (std::size_t i = 0; i < std::size(exceptionClasses); ++i) {
+        EXPECT_EQ(e[12 + i].Kind, TAdapterEntryKind::ExceptionClass);
+        EXPECT_EQ(e[12 + i].Identifier, exceptionClasses[i].first);
+        EXPECT_EQ(e[12 + i].Value.AsString(), exceptionClasses[i].second);
     }
 }
 

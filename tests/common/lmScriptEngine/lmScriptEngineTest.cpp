@@ -4,6 +4,7 @@
 #include "lmScriptEngine/lmScriptEngine.h"
 
 #include "UtilBox/InternalError.h"
+#include "UtilBox/lmException.h"
 #include "lmScriptEngine/CommonFunctions.h"
 #include "runtime/Exceptions.h"
 
@@ -161,6 +162,22 @@ TEST_F(ScriptEngine, ADocumentWhereANodeBelongsIsNamedAsTheMissingInterface) {
         "  end;\n"
         "end.");
     EXPECT_EQ(Notes, std::vector<std::string>{"EInternalError: Interface is not available: IXmlNode"});
+}
+
+TEST_F(ScriptEngine, HostExceptionsAreCaughtByTheirRegisteredAncestors) {
+    Engine.Adapter().DefineFunction(
+        "Test", "FailData", [](Variant&, TJvInterpreterArgs&) { throw EDataError("no record", "Test"); }, 0,
+        {}, ResultNotDeclared);
+    Run("begin\n"
+        "  try FailData except on E: EConvertError do Note('wrong'); on E: ElmException do Note(E.ClassName) "
+        "end;\n"
+        "  try\n"
+        "    try AddChildValue(GenerateNewXmlDoc, 'a', 'b') except on E: ElmException do Note('wrong') end;\n"
+        "  except\n"
+        "    on E: EInternalError do Note(E.ClassName);\n"
+        "  end;\n"
+        "end.");
+    EXPECT_EQ(Notes, (std::vector<std::string>{"EDataError", "EInternalError"}));
 }
 
 TEST(ScriptEngineUnwrap, NoneGivesNoneAndAnUnnamedIdentityIsShownInLowerCase) {

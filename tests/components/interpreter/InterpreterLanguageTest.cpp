@@ -1,6 +1,7 @@
 // The language itself: real scripts whose Print output shows what ran.
 
 #include "ScriptTestSupport.h"
+#include "interpreter/ScriptExceptions.h"
 
 namespace kalmora::test {
 namespace {
@@ -33,11 +34,11 @@ TEST_F(LanguageTest, StringLiteralsKeepDoubledQuotesAndCodes) {
               "it's!A\n'\na\r\nb\n");
 }
 
-TEST_F(LanguageTest, FloatDivisionByZeroRaisesEZeroDivide) {
+TEST_F(LanguageTest, DivisionByZeroRaisesEZeroDivideForFloatsAndEDivByZeroForIntegers) {
     Program.SetSource("var x: Double; begin x := 0; Print(1 / x) end.");
     EXPECT_THROW(Program.Run(), EZeroDivide);
     Program.SetSource("var x: Integer; begin x := 0; Print(1 div x) end.");
-    EXPECT_THROW(Program.Run(), EZeroDivide);
+    EXPECT_THROW(Program.Run(), EDivByZero);
 }
 
 TEST_F(LanguageTest, ControlFlowStatements) {
@@ -286,8 +287,14 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"IllegalCharacter", "begin\n  Print(1 ? 2)\nend.", 2, 11, "Illegal character '?'"},
         ErrorCase{"ForwardNeverDefined", "procedure P; forward;\nbegin end.", 1, 11, "forward"},
         ErrorCase{"MemberOnNonObject", "var i: Integer;\nbegin\n  i.Foo\nend.", 3, 5, "needs an object"},
-        ErrorCase{"IndexOutOfRange", "var s: string;\nbegin s := 'ab'; Print(s[3]) end.", 2, 25,
-                  "out of range"}),
+        ErrorCase{"ReversedArrayBounds", "var a: array[5..1] of Integer;\nbegin end.", 1, 14,
+                  "Array bounds out of range"},
+        ErrorCase{"WrongCountOfInitialValues", "const A: array[1..3] of Integer = (1, 2);\nbegin end.", 1, 35,
+                  "Expected 3 values, got 2"},
+        ErrorCase{"ElementOfAValueForVar",
+                  "function F: Variant; begin end;\nprocedure P(var x: Integer); begin end;\nbegin\n  "
+                  "P(F[0])\nend.",
+                  4, 6, "Variable required"}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -141,6 +141,10 @@ const TToolCase ToolCases[] = {
     {"SevenZipEncrypted", "7zz", "7zz a -tzip -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
     {"SevenZipDeflate64Encrypted", "7zz", "7zz a -tzip -mm=Deflate64 -mem=ZipCrypto -pPASSWORD ARCHIVE .",
      true},
+#if KALMORA_WITH_LIBARCHIVE
+    {"SevenZipPpmd", "7zz", "7zz a -tzip -mm=PPMd ARCHIVE ."},
+    {"SevenZipPpmdEncrypted", "7zz", "7zz a -tzip -mm=PPMd -mem=ZipCrypto -pPASSWORD ARCHIVE .", true},
+#endif
     {"BsdtarDeflate", "bsdtar", "bsdtar --format zip -cf ARCHIVE ."},
     {"BsdtarStore", "bsdtar", "bsdtar --format zip --options zip:compression=store -cf ARCHIVE ."},
     {"BsdtarEncrypted", "bsdtar",

@@ -234,11 +234,21 @@ TEST_F(FetchTest, NothingIsRequestedOnceTerminated) {
     EXPECT_TRUE(server.Requests().empty());
 }
 
-TEST_F(FetchTest, AFailedDownloadIsNotedWithItsUrl) {
+TEST_F(FetchTest, AFailedDownloadIsNotedWithItsUrlAndGivesItsRoomBackAtOnce) {
     std::filesystem::create_directories(P("work"));
     std::string recorded;
     EXPECT_FALSE(FetchPackage(
         ManifestFor("missing.zip"), "dev", recorded, P("db/config/dev/dev.zip"), P("work"), {},
         [] { return false; }, Collect()));
     EXPECT_EQ(notes, std::vector<std::string>{server.Url("missing.zip") + ": HTTP 404 Not Found"});
+
+    test::TScriptedResponse torn;
+    torn.generatedLength = 1 << 20;
+    torn.resetAfter = 300000;
+    server.Script("/torn.zip", torn);
+    EXPECT_FALSE(FetchPackage(
+        ManifestFor("torn.zip"), "dev", recorded, P("db/config/dev/dev.zip"), P("work"), {},
+        [] { return false; }, Collect()));
+    EXPECT_EQ(notes.size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(P("work"))) << "the torn download's part file is gone";
 }

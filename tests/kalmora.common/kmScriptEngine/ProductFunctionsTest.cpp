@@ -24,6 +24,8 @@ std::string Describe(const TAdapterEntry& entry) {
         return "type " + entry.Identifier;
     case TAdapterEntryKind::Member:
         return "." + entry.Identifier + "/" + std::to_string(entry.ParamCount);
+    case TAdapterEntryKind::ExceptionClass:
+        return "exception " + entry.Identifier;
     }
     return {};
 }
