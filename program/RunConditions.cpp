@@ -4,11 +4,14 @@
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/Registry.h"
 #include "kmConfigUpdaterThread/ConfigManifest.h"
+#include "lmDebug/lmDebug.h"
+#include "lmWeb/lmWeb.h"
 #include "registry/Hive.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kalmora {
@@ -19,8 +22,10 @@ std::string HiveProblem() {
         const auto hive = registry::THive::Standard(id);
         registry::TRegNode root;
         std::string error;
-        if (hive.Load(root, &error) == registry::RegStatus::Corrupt)
-            return error; // names the file
+        // A hive that cannot be read would look like one without settings, and the run would name a
+        // missing setting instead of the file.
+        if (hive.Load(root, &error) != registry::RegStatus::Ok)
+            return error; // names the file and the reason
     }
     return {};
 }
@@ -43,9 +48,41 @@ std::string WritableProblem(const std::string& databaseDir) {
     std::string folder = databaseDir + "config";
     if (!IsExistingDirectory(folder))
         folder = databaseDir;
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        const int err = errno;
         return "setting DatabaseDir: folder cannot be written: " + StripTrailingBackslash(folder) + ": " +
-               std::strerror(errno);
+               std::strerror(err);
+    }
+    return {};
+}
+
+// The server settings are read machine-wide alone; a per-user copy is named so that its owner learns why it
+// changes nothing.
+void WarnAboutUserCopies() {
+    for (std::string_view name : {ConfigBaseUrlSetting, ServerCaFileSetting})
+        if (ReadMachineSetting(std::string(name), std::string(ProductRegistryKey)).UserValue)
+            DebugLog("The per-user value " + std::string(name) +
+                         " is ignored: only the machine-wide one says which server is trusted",
+                     {}, DebugFlags::Warning);
+}
+
+// https transfers trust this file instead of the system's store, so it must be there to be read.
+std::string ServerCaFileProblem() {
+    const std::string setting = "setting " + std::string(ServerCaFileSetting) + ": ";
+    if (const auto value =
+            ReadMachineSetting(std::string(ServerCaFileSetting), std::string(ProductRegistryKey));
+        value.Present && !value.IsText)
+        return setting + "not a text value";
+    const std::string file = ServerCaFile();
+    if (file.empty())
+        return {};
+    if (file.front() != '/')
+        return setting + "not an absolute path: " + file;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || ::access(file.c_str(), R_OK) != 0)
+        return setting + "cannot be read: " + file + ": " + std::strerror(errno);
+    if (!S_ISREG(st.st_mode))
+        return setting + "not a file: " + file;
     return {};
 }
 
@@ -57,16 +94,19 @@ TRunConditions CheckRunConditions(const std::string& machineIdFile) {
         result.Problem = std::move(problem);
         return result;
     };
-    if (std::string problem = ConfigBaseUrlProblem(); !problem.empty())
-        return fail(problem);
     if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp && *tmp != '/')
         return fail(std::string("TMPDIR: not an absolute path: ") + tmp);
     if (std::string problem = HiveProblem(); !problem.empty())
+        return fail(problem);
+    WarnAboutUserCopies();
+    if (std::string problem = ConfigBaseUrlProblem(); !problem.empty())
         return fail(problem);
     std::string trustProblem;
     result.Trust = ReadManifestTrust(trustProblem);
     if (!trustProblem.empty())
         return fail(trustProblem);
+    if (std::string problem = ServerCaFileProblem(); !problem.empty())
+        return fail(problem);
     std::string installDir;
     if (std::string problem = FolderSettingProblem("DatabaseDir", result.DatabaseDir); !problem.empty())
         return fail(problem);

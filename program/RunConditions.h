@@ -1,9 +1,9 @@
 #pragma once
 
-// What must hold before the update may send a request or write a file: a well-formed server override, hive
-// files that can be parsed, well-formed signing keys, absolute existing DatabaseDir and InstallDir, an
-// installation identifier and a database folder the program can write. Checking writes nothing and asks no
-// server.
+// What must hold before the update may send a request or write a file: hive files that can be parsed, a
+// well-formed server override, well-formed signing keys, a readable ServerCAFile when one is set, absolute
+// existing DatabaseDir and InstallDir, an installation identifier and a database folder the program can
+// write. Checking writes nothing and asks no server.
 
 #include "kmConfigUpdaterThread/ManifestTrust.h"
 

@@ -1,6 +1,7 @@
 #include "lmWeb.h"
 
 #include "HttpFileSink.h"
+#include "UtilBox/Registry.h"
 
 #include <curl/curl.h>
 #include <memory>
@@ -222,6 +223,12 @@ private:
 
 } // namespace
 
+std::string ServerCaFile() {
+    const TMachineSetting setting =
+        ReadMachineSetting(std::string(ServerCaFileSetting), std::string(ProductRegistryKey));
+    return setting.IsText ? setting.Text : std::string();
+}
+
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, const THttpLimits& limits) {
     InitCurlOnce();
     TCurlEasy curl(curl_easy_init());
@@ -243,8 +250,16 @@ void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork, 
     char errorText[CURL_ERROR_SIZE] = {};
     SetOption(c, CURLOPT_URL, url.c_str());
     SetOption(c, CURLOPT_ERRORBUFFER, errorText);
-    SetOption(c, CURLOPT_PROTOCOLS_STR, "http");
-    SetOption(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    SetOption(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    SetOption(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    SetOption(c, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    SetOption(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    SetOption(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (const std::string caFile = ServerCaFile(); !caFile.empty()) {
+        // The named CAs alone: the system's certificate folder would otherwise be trusted beside them.
+        SetOption(c, CURLOPT_CAINFO, caFile.c_str());
+        SetOption(c, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+    }
     SetOption(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     // No proxy, whatever http_proxy and friends say.
     SetOption(c, CURLOPT_PROXY, "");

@@ -2,6 +2,10 @@
 
 // Blocking HTTP GET of one resource into a sink, a string or a file. Each call builds its own client and
 // destroys it before returning. All three run on the calling thread.
+//
+// "http" and "https" URLs are fetched; https over TLS 1.2 or later, with the server's certificate and host
+// name verified against the system's CA store, or against the machine-wide ServerCAFile alone when that is
+// set. Redirects are never followed, proxies are ignored and no credentials are sent, whatever the scheme.
 
 #include "runtime/Exceptions.h"
 
@@ -62,6 +66,12 @@ struct THttpLimits {
     std::chrono::milliseconds connect = HttpConnectTimeout;
     std::chrono::milliseconds stall = HttpStallTimeout;
 };
+
+// The machine-wide value under Software\Kalmora naming a PEM file of the CAs that an https server's
+// certificate must chain to; per-user values are not read.
+inline constexpr std::string_view ServerCaFileSetting = "ServerCAFile";
+// That value, empty when it is not set.
+std::string ServerCaFile();
 
 // Raises EHttpError for every failure; errors of the callback or the sink come out unchanged.
 void HttpGet(const std::string& url, IHttpSink& sink, const TWorkEvent& onWork = {});

@@ -68,6 +68,8 @@ Variant Bound(const TTypeInfo* declared, const Variant& v, bool high) {
         int bound = high ? declared->High : declared->Low;
         return declared->CharIndex ? CharOf(bound) : Variant(bound);
     }
+    if (v.IsEmpty()) // an open array never assigned is an empty one
+        return Variant(high ? -1 : 0);
     if (v.IsArray())
         return Variant(high ? WrapAdd(v.ArrayLow(), v.ArrayLength() - 1) : v.ArrayLow());
     if (v.IsString())

@@ -5,6 +5,7 @@
 #include "runtime/Exceptions.h"
 
 #include <array>
+#include <new>
 
 namespace kalmora::script {
 namespace {
@@ -31,36 +32,71 @@ public:
 
 constexpr std::size_t MaxAppendTerms = 8;
 
+// The values of an append's terms, built only for the terms that are not constants.
+class TTermValues {
+public:
+    TTermValues() = default;
+    TTermValues(const TTermValues&) = delete;
+    TTermValues& operator=(const TTermValues&) = delete;
+    ~TTermValues() {
+        for (std::size_t i = 0; i < FCount; ++i)
+            std::launder(reinterpret_cast<Variant*>(FStore) + i)->~Variant();
+    }
+    Variant& Add(Variant value) {
+        auto* slot = new (FStore + FCount * sizeof(Variant)) Variant(std::move(value));
+        ++FCount;
+        return *slot;
+    }
+
+private:
+    alignas(Variant) unsigned char FStore[MaxAppendTerms * sizeof(Variant)];
+    std::size_t FCount = 0;
+};
+
 template <TAccess A> class TAppendStmt final : public TStmt {
 public:
     TAppendStmt(int line, int column, TVarPlace place, TTypeKind type, std::vector<TExprPtr> terms)
-        : TStmt(line, column), Place(place), Type(type), Terms(std::move(terms)) {}
+        : TStmt(line, column), Place(place), Type(type), Terms(std::move(terms)) {
+        for (const TExprPtr& term : Terms) {
+            auto* literal = dynamic_cast<const TLiteralExpr*>(term.get());
+            Constants.push_back(literal && literal->Value.IsString() ? &literal->Value : nullptr);
+        }
+    }
 
     TFlow Exec(TRunContext& ctx) const override {
         ctx.Step(Line, Column);
-        std::array<Variant, MaxAppendTerms> values;
-        for (std::size_t i = 0; i < Terms.size(); ++i)
-            values[i] = Terms[i]->Eval(ctx);
+        // Every term is evaluated before the target changes: a term may read it (s := s + s).
+        TTermValues temporaries;
+        std::array<Variant*, MaxAppendTerms> values{};
+        std::array<const Variant*, MaxAppendTerms> parts{};
+        for (std::size_t i = 0; i < Terms.size(); ++i) {
+            if (Constants[i]) {
+                parts[i] = Constants[i];
+            } else {
+                values[i] = &temporaries.Add(Terms[i]->Eval(ctx));
+                parts[i] = values[i];
+            }
+        }
         Variant& target = SlotOf<A>(ctx, Place.Level, Place.Slot);
         if (target.IsString()) {
             std::size_t total = target.StringValue().size();
             for (std::size_t i = 0; i < Terms.size(); ++i) {
-                if (!values[i].IsString()) {
-                    if (values[i].IsArray() || values[i].IsObject())
-                        BinaryOp(TBinOp::Add, target, values[i]); // raises the operator's error
-                    values[i] = Variant(values[i].AsString());
+                if (!parts[i]->IsString()) {
+                    if (parts[i]->IsArray() || parts[i]->IsObject())
+                        BinaryOp(TBinOp::Add, target, *parts[i]); // raises the operator's error
+                    *values[i] = Variant(parts[i]->AsString());
                 }
-                total += values[i].StringValue().size();
+                total += parts[i]->StringValue().size();
             }
             ctx.CheckStringSize(total, Line, Column);
             std::string& text = target.StringValue();
             for (std::size_t i = 0; i < Terms.size(); ++i)
-                text += values[i].StringValue();
+                text += parts[i]->StringValue();
             return TFlow::Normal;
         }
         Variant sum = target;
         for (std::size_t i = 0; i < Terms.size(); ++i) {
-            sum = BinaryOp(TBinOp::Add, sum, values[i]);
+            sum = BinaryOp(TBinOp::Add, sum, *parts[i]);
             if (sum.IsString())
                 ctx.CheckStringSize(sum.StringValue().size(), Line, Column);
         }
@@ -71,6 +107,7 @@ public:
     TVarPlace Place;
     TTypeKind Type;
     std::vector<TExprPtr> Terms;
+    std::vector<const Variant*> Constants; // per term: its value when it is a constant text
 };
 
 template <TAccess A> class TForStmt final : public TStmt {

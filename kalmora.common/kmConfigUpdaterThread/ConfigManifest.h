@@ -28,10 +28,15 @@ public:
     std::string_view ClassName() const noexcept override { return "ENotConfigured"; }
 };
 
-// The built-in base URL, or KALMORA_CONFIG_BASE_URL when it is set (not empty). Raises ENotConfigured when
-// the variable is not of the form "http://HOST[:PORT]/.../kmdata/kmconfig/".
+// The machine-wide value that replaces the built-in base URL; per-user values are not read.
+inline constexpr std::string_view ConfigBaseUrlSetting = "ConfigBaseUrl";
+
+// KALMORA_CONFIG_BASE_URL when it is set (not empty), else the machine-wide ConfigBaseUrl when that is set,
+// else the built-in base URL. Raises ENotConfigured when the override in force is not of the form
+// "http://HOST[:PORT]/.../kmdata/kmconfig/" or "https://...".
 std::string ConfigBaseUrl();
-// Empty when KALMORA_CONFIG_BASE_URL is unset, empty or well-formed; otherwise a line naming the variable.
+// Empty when no override is set or the one in force is well-formed; otherwise a line naming the variable or
+// the setting.
 std::string ConfigBaseUrlProblem();
 std::string ManifestUrl();
 // Downloads the manifest into workDir (refusing one over 4 MiB); the local file's name. Raises what

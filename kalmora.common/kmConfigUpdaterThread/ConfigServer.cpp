@@ -1,6 +1,8 @@
 #include "ConfigManifest.h"
+#include "UtilBox/Registry.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 namespace kalmora {
@@ -52,12 +54,13 @@ bool IsPath(std::string_view path) {
     return path.ends_with(BasePathEnd);
 }
 
-// Only a plain http URL of the server's path layout is accepted: no credentials, no query, no fragment.
+// Only an http or https URL of the server's path layout is accepted: no credentials, no query, no fragment.
 bool IsBaseUrl(std::string_view url) {
-    constexpr std::string_view scheme = "http://";
-    if (!url.starts_with(scheme))
+    auto scheme = url.find("://");
+    if (scheme == std::string_view::npos ||
+        (url.substr(0, scheme) != "http" && url.substr(0, scheme) != "https"))
         return false;
-    url.remove_prefix(scheme.size());
+    url.remove_prefix(scheme + 3);
     auto slash = url.find('/');
     if (slash == std::string_view::npos)
         return false;
@@ -73,24 +76,40 @@ bool IsBaseUrl(std::string_view url) {
     return IsHost(authority) && IsPath(url.substr(slash));
 }
 
+struct TBaseUrlOverride {
+    std::string source; // what the failure line names
+    std::string url;
+};
+
+// The variable when it is set, else the machine-wide value; none when neither is set or both are empty.
+std::optional<TBaseUrlOverride> BaseUrlOverride() {
+    if (const char* value = std::getenv(std::string(BaseUrlVariable).c_str()); value && *value)
+        return TBaseUrlOverride{std::string(BaseUrlVariable), value};
+    TMachineSetting setting =
+        ReadMachineSetting(std::string(ConfigBaseUrlSetting), std::string(ProductRegistryKey));
+    if (setting.Present && (!setting.IsText || !setting.Text.empty()))
+        return TBaseUrlOverride{"setting " + std::string(ConfigBaseUrlSetting), std::move(setting.Text)};
+    return std::nullopt;
+}
+
 } // namespace
 
 std::string ConfigBaseUrlProblem() {
-    const char* value = std::getenv(std::string(BaseUrlVariable).c_str());
-    if (!value || !*value || IsBaseUrl(value))
+    auto override = BaseUrlOverride();
+    if (!override || IsBaseUrl(override->url))
         return {};
-    return std::string(BaseUrlVariable) +
-           ": not of the form http://HOST[:PORT]/.../kmdata/kmconfig/: " + value;
+    return override->source +
+           ": not of the form http[s]://HOST[:PORT]/.../kmdata/kmconfig/: " + override->url;
 }
 
 std::string ConfigBaseUrl() {
-    const char* value = std::getenv(std::string(BaseUrlVariable).c_str());
-    if (!value || !*value)
+    auto override = BaseUrlOverride();
+    if (!override)
         return std::string(BuiltInBaseUrl);
-    // Never the production server in place of the one the variable was meant to name.
-    if (std::string problem = ConfigBaseUrlProblem(); !problem.empty())
-        throw ENotConfigured(problem);
-    return value;
+    // Never the production server in place of the one the override was meant to name.
+    if (!IsBaseUrl(override->url))
+        throw ENotConfigured(ConfigBaseUrlProblem());
+    return override->url;
 }
 
 std::string ManifestUrl() {

@@ -29,7 +29,7 @@ if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
 fi
 rm -f "$prefix.log"
 
-programs=(kalmora-updater kalmora-reg kalmora-unzip kalmora-script)
+programs=(kalmora-updater kalmora-reg kalmora-unzip kalmora-script kalmora-publish)
 for p in "${programs[@]}"; do
   check "$p is installed" test -x "$prefix/bin/$p"
   check "$p --help answers from the installed place" bash -c '"$1" --help | grep -qi usage' _ "$prefix/bin/$p"
@@ -39,6 +39,8 @@ for p in "${programs[@]}"; do
   check "$p.1 renders cleanly" bash -c '[ -z "$(groff -ww -man -z "$1" 2>&1)" ] && man -l "$1" 2>&1 | grep -q NAME' _ "$page"
   check "$p.1 names its version" bash -c '! grep -q "@[A-Z_]*@" "$1"' _ "$page"
 done
+
+check "the sample nginx server block is installed" test -s "$prefix/share/doc/kalmora-updater/examples/kalmora-config.conf"
 
 units="$prefix/lib/systemd/system"
 check "service unit names the installed program" grep -qx "ExecStart=$prefix/bin/kalmora-updater" "$units/kalmora-updater.service"

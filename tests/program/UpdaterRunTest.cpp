@@ -396,6 +396,83 @@ TEST_F(UpdaterRun, KilledAtAnyInstantNeverLosesTheDevFolder) {
     RecordProperty("new", sawNew);
 }
 
+// Kills the updater at random instants while it installs a patch over the installation folder. The run after
+// each kill (one without a manifest, so that it does nothing but finish what was left) always leaves the old
+// or the new patch whole, and no kill leaves more than its own runtime folder behind.
+TEST_F(UpdaterRun, KilledAtAnyInstantNeverLeavesAMixedPatchAfterTheNextRun) {
+    Tree oldInstall, package, newInstall;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "bin/f" + std::to_string(i);
+        oldInstall[name] = std::string(300, 'o');
+        package["patch/" + name] = std::string(400, 'n');
+        newInstall[name] = std::string(400, 'n');
+    }
+    package["patch/lib/added.so"] = newInstall["lib/added.so"] = "added";
+    Password("secret");
+    const std::string url = Package("patch", "1", package, "secret");
+    auto runtimeFolders = [this] {
+        int count = 0;
+        for (auto& entry : fs::directory_iterator(root + "/tmp"))
+            count += entry.path().filename().string().starts_with("kalmora-updater-runtime.");
+        return count;
+    };
+    auto freshRound = [&] {
+        fs::remove_all(install);
+        WriteTree(install, oldInstall);
+        Set("lastconfigupdate.patch", "old");
+        Manifest({{"patch", "2026-12-01", url}});
+    };
+
+    freshRound();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run(), 0) << Stderr;
+    const auto runTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(ReadTree(install), newInstall);
+
+    std::mt19937 random(4711);
+    int sawOld = 0, sawNew = 0, leftJournal = 0;
+    for (int round = 0; round < 12; ++round) {
+        freshRound();
+        {
+            TUpdaterProcess updater(UPDATER_PROGRAM, root);
+            std::uniform_int_distribution<long> instant(0, runTime.count());
+            // Not a wait for the process: the pause picks the instant at which it is killed.
+            std::this_thread::sleep_for(std::chrono::microseconds(instant(random)));
+            updater.Signal(SIGKILL);
+            ASSERT_TRUE(updater.Wait(10s));
+        }
+        EXPECT_LE(runtimeFolders(), 1) << "round " << round;
+        const bool journal = fs::exists(db + ".kalmora-patch.journal");
+        leftJournal += journal;
+        if (!journal) {
+            const Tree killed = ReadTree(install);
+            EXPECT_TRUE(killed == oldInstall || killed == newInstall)
+                << "round " << round << ": no journal, but mixed";
+        }
+        fs::remove(served + "configinfo.xml");
+        ASSERT_EQ(Run(), 0) << "round " << round << ": " << Stderr;
+        const Tree after = ReadTree(install);
+        sawOld += after == oldInstall;
+        sawNew += after == newInstall;
+        EXPECT_TRUE(after == oldInstall || after == newInstall) << "round " << round << ": a mixed patch";
+        EXPECT_FALSE(fs::exists(db + ".kalmora-patch.journal"));
+        EXPECT_EQ(runtimeFolders(), 0);
+    }
+    RecordProperty("old", sawOld);
+    RecordProperty("new", sawNew);
+    RecordProperty("journal", leftJournal);
+}
+
+TEST_F(UpdaterRun, AWindowToolkitThatCannotStartIsOneLineAndExitOne) {
+    TScopedEnvironment platform{"QT_QPA_PLATFORM", "no-such-platform"};
+    MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+    EXPECT_EQ(StderrLines()[0].rfind("kalmora-updater: the window toolkit cannot go on: ", 0), 0u) << Stderr;
+    EXPECT_TRUE(fs::is_empty(root + "/tmp")) << "the work and runtime folders are gone";
+}
+
 // --- exit status and stderr ------------------------------------------------------------------------------
 
 TEST_F(UpdaterRun, HelpAndVersionPrintAndAskNothing) {

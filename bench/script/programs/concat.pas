@@ -1,4 +1,4 @@
-// A text of 100 000 lines built by concatenation inside a function.
+// A text of 1 000 000 lines built by concatenation inside a function.
 function Build(n: Integer): string;
 var
   i: Integer;
@@ -9,5 +9,5 @@ begin
 end;
 
 begin
-  ShowMessage(IntToStr(Length(Build(100000))));
+  ShowMessage(IntToStr(Length(Build(1000000))));
 end.

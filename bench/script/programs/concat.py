@@ -1,4 +1,4 @@
-# A text of 100 000 lines built by concatenation inside a function.
+# A text of 1 000 000 lines built by concatenation inside a function.
 def build(n):
     result = ''
     for i in range(1, n + 1):
@@ -6,4 +6,4 @@ def build(n):
     return result
 
 
-print(len(build(100000)))
+print(len(build(1000000)))

@@ -96,7 +96,7 @@ TEST_F(PascalTest, StaticArraysTakeAnyBoundsAndRefuseIndexesOutsideThem) {
     std::string script = R"(
 const Days: array[1..3] of Integer = (31, 28, 31);
 var months: array[1..12] of Currency; t: array[-5..5] of Integer; grid: array[1..2, 0..1] of string;
-    letters: array['a'..'c'] of Integer; v: Variant; i: Integer;
+    letters: array['a'..'c'] of Integer; v: Variant; i: Integer; none: array of Integer;
 function Sum(a: array of Integer): Integer;
 var i: Integer;
 begin Result := 0; for i := Low(a) to High(a) do Result := Result + a[i] end;
@@ -105,11 +105,11 @@ begin
   Print(months[12] + months[1]); Print(IntToStr(t[-5] + t[5]) + grid[2][1] + IntToStr(letters['b']));
   Print(IntToStr(Low(t)) + '..' + IntToStr(High(t)) + ' ' + IntToStr(Length(months)) + ' ' + Low(letters) +
         IntToStr(High(grid[1])) + ' ' + IntToStr(Sum(Days)));
-  v := [10, 20]; Print(IntToStr(Low(v)) + IntToStr(High(v)) + IntToStr(v[0]));
+  v := [10, 20]; Print(IntToStr(Low(v)) + IntToStr(High(v)) + IntToStr(v[0]) + IntToStr(High(none)));
   for i := 0 to 13 do
     try months[i] := i except on E: ERangeError do Print(E.Message) end;
 end.)";
-    EXPECT_EQ(Run(script), "1.25\n21x1\n-5..5 12 a1 90\n0110\n"
+    EXPECT_EQ(Run(script), "1.25\n21x1\n-5..5 12 a1 90\n0110-1\n"
                            "Range check error: index 0 outside 1..12 (line 15, column 15)\n"
                            "Range check error: index 13 outside 1..12 (line 15, column 15)\n");
 }

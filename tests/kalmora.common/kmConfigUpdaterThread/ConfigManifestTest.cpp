@@ -1,5 +1,7 @@
 #include "kmConfigUpdaterThread/ConfigManifest.h"
 
+#include "UtilBox/Registry.h"
+#include "support/HiveEnvironment.h"
 #include "support/HttpTestServer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
@@ -62,12 +64,34 @@ TEST(ConfigServerTest, AnEmptyOverrideIsNoOverride) {
     EXPECT_EQ(ConfigBaseUrlProblem(), "");
 }
 
+TEST(ConfigServerTest, TheMachineWideSettingIsTakenWhenTheVariableIsNotSet) {
+    TTestFolder folder;
+    test::THiveEnvironment hives(folder.Path());
+    TBaseUrlVariable unset(std::nullopt);
+    const std::string setting = "https://config.example/kmdata/kmconfig/";
+    ASSERT_TRUE(WriteRegistryString("ConfigBaseUrl", "http://user.example/kmdata/kmconfig/", {}, true));
+    EXPECT_EQ(ConfigBaseUrl(), BuiltInBaseUrl) << "a per-user value is not read";
+
+    ASSERT_TRUE(WriteRegistryString("ConfigBaseUrl", setting, {}, false, true));
+    EXPECT_EQ(ConfigBaseUrl(), setting);
+    {
+        TBaseUrlVariable set{std::string("http://127.0.0.1:81/kmdata/kmconfig/")};
+        EXPECT_EQ(ConfigBaseUrl(), "http://127.0.0.1:81/kmdata/kmconfig/") << "the variable wins";
+    }
+    ASSERT_TRUE(WriteRegistryString("ConfigBaseUrl", "https://config.example/", {}, false, true));
+    EXPECT_THROW(ConfigBaseUrl(), ENotConfigured);
+    EXPECT_EQ(ConfigBaseUrlProblem(),
+              "setting ConfigBaseUrl: not of the form http[s]://HOST[:PORT]/.../kmdata/kmconfig/: "
+              "https://config.example/");
+}
+
 INSTANTIATE_TEST_SUITE_P(Values, ConfigBaseUrlOverrideTest,
                          ::testing::Values(std::pair{"http://127.0.0.1:8080/kmdata/kmconfig/", true},
                                            std::pair{"http://staging.example/a/b/kmdata/kmconfig/", true},
                                            std::pair{"http://[::1]:81/kmdata/kmconfig/", true},
                                            std::pair{"http://host/kmdata/kmconfig", false},
-                                           std::pair{"https://host/kmdata/kmconfig/", false},
+                                           std::pair{"https://host:8443/kmdata/kmconfig/", true},
+                                           std::pair{"https:/host/kmdata/kmconfig/", false},
                                            std::pair{"http://host/xkmdata/kmconfig/", false},
                                            std::pair{"http:///kmdata/kmconfig/", false},
                                            std::pair{"http://host:0/kmdata/kmconfig/", false},
