@@ -2,8 +2,8 @@
 
 #include "CloseSignals.h"
 #include "Main.h"
+#include "RuntimeFolder.h"
 #include "UpdaterProgram.h"
-#include "UtilBox/FileHelpers.h"
 #include "UtilBox/Translation.h"
 #include "UtilBox/ui/ApplicationEvents.h"
 #include "runtime/MainThreadQueue.h"
@@ -11,19 +11,12 @@
 #include <QPointer>
 #include <QTimer>
 #include <clocale>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace kalmora {
 namespace {
 
 constexpr int PollInterval = 100;
-
-bool HasEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
 
 // The wake hook stays installed exactly while the event loop can run the queued calls.
 class TMainThreadWake {
@@ -42,31 +35,15 @@ public:
     TMainThreadWake& operator=(const TMainThreadWake&) = delete;
 };
 
-// Without XDG_RUNTIME_DIR the toolkit makes a runtime folder in the temporary directory and leaves it there.
-// A private one for this run is made instead and removed with everything in it when the run ends.
-class TPrivateRuntimeDir {
+// The fatal-message handling for exactly as long as what it refers to lives.
+class TFatalToolkitExit {
 public:
-    TPrivateRuntimeDir() {
-        if (HasEnv("XDG_RUNTIME_DIR"))
-            return;
-        std::string pattern = AddTrailingBackslash(GetTempDirectory()) + "kalmora-updater-runtime.XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            return; // the toolkit then complains into the debug log and falls back on its own
-        FFolder = pattern;
-        setenv("XDG_RUNTIME_DIR", FFolder.c_str(), 1);
+    explicit TFatalToolkitExit(std::function<void()> beforeExit) {
+        InstallQtMessageHandler(std::move(beforeExit));
     }
-    ~TPrivateRuntimeDir() {
-        if (FFolder.empty())
-            return;
-        unsetenv("XDG_RUNTIME_DIR");
-        std::error_code ec;
-        std::filesystem::remove_all(FFolder, ec);
-    }
-    TPrivateRuntimeDir(const TPrivateRuntimeDir&) = delete;
-    TPrivateRuntimeDir& operator=(const TPrivateRuntimeDir&) = delete;
-
-private:
-    std::string FFolder;
+    ~TFatalToolkitExit() { InstallQtMessageHandler(); }
+    TFatalToolkitExit(const TFatalToolkitExit&) = delete;
+    TFatalToolkitExit& operator=(const TFatalToolkitExit&) = delete;
 };
 
 } // namespace
@@ -74,8 +51,13 @@ private:
 void RunUpdateWindow(int& argc, char** argv, std::unique_ptr<TThreadManager>& manager,
                      const std::function<void()>& onPoll) {
     ChooseWindowPlatform();
-    TPrivateRuntimeDir runtimeDir;
-    InstallQtMessageHandler();
+    TRuntimeFolder runtimeFolder;
+    // A toolkit that cannot start, or go on, ends the run as a cancel would, and the runtime folder goes.
+    TFatalToolkitExit fatalExit([&manager, &runtimeFolder] {
+        SetWakeMainThread({});
+        CloseUpdate(manager);
+        runtimeFolder.Remove();
+    });
     TlmApplication application(argc, argv);
     // The toolkit adopts the whole user locale; numbers stay in the program's own format settings.
     std::setlocale(LC_NUMERIC, "C");

@@ -22,8 +22,10 @@ std::string HiveProblem() {
         const auto hive = registry::THive::Standard(id);
         registry::TRegNode root;
         std::string error;
-        if (hive.Load(root, &error) == registry::RegStatus::Corrupt)
-            return error; // names the file
+        // A hive that cannot be read would look like one without settings, and the run would name a
+        // missing setting instead of the file.
+        if (hive.Load(root, &error) != registry::RegStatus::Ok)
+            return error; // names the file and the reason
     }
     return {};
 }
@@ -46,9 +48,11 @@ std::string WritableProblem(const std::string& databaseDir) {
     std::string folder = databaseDir + "config";
     if (!IsExistingDirectory(folder))
         folder = databaseDir;
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        const int err = errno;
         return "setting DatabaseDir: folder cannot be written: " + StripTrailingBackslash(folder) + ": " +
-               std::strerror(errno);
+               std::strerror(err);
+    }
     return {};
 }
 

@@ -30,6 +30,25 @@ private:
     std::unique_ptr<TContext> FContext;
 };
 
+// SHA-256 on a thread of its own, so that a download hashes while it waits for the network: Update copies
+// the data and returns at once unless 16 MiB are already waiting. One thread feeds it.
+class TBackgroundSha256 {
+public:
+    TBackgroundSha256();
+    // Stops and joins the hashing thread.
+    ~TBackgroundSha256();
+    TBackgroundSha256(const TBackgroundSha256&) = delete;
+    TBackgroundSha256& operator=(const TBackgroundSha256&) = delete;
+
+    void Update(const void* data, std::size_t size);
+    // Waits for everything fed so far; raises what the hashing raised. The object is spent afterwards.
+    TSha256Digest Final();
+
+private:
+    struct TState;
+    std::unique_ptr<TState> FState;
+};
+
 // Lower-case hex digits of `bytes`.
 std::string HexText(const std::uint8_t* bytes, std::size_t size);
 inline std::string HexText(const TSha256Digest& digest) {

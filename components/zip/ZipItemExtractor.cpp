@@ -4,9 +4,9 @@
 #include "ZipDecoder.h"
 #include "ZipErrors.h"
 #include "ZipPaths.h"
+#include "fs/FileSystem.h"
 
 #include <cerrno>
-#include <fstream>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,19 +16,6 @@ namespace kalmora {
 namespace {
 
 constexpr size_t BlockSize = 256 * 1024;
-
-unsigned ProcessUmask() {
-    // Asking umask() means changing it for a moment, which other threads would see; the kernel reports it.
-    static const unsigned mask = [] {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("Umask:", 0) == 0)
-                return static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
-        return 022u;
-    }();
-    return mask;
-}
 
 } // namespace
 
@@ -80,7 +67,7 @@ unsigned TargetMode(const TZipItem& item, unsigned umask) {
 TZipItemExtractor::TZipItemExtractor(TZipExtractSettings settings, TZipSource& source,
                                      const TZipDirectory& directory, TZipTargetTree& tree)
     : FSettings(std::move(settings)), FDirectory(directory), FTree(tree), FInput(source, BlockSize),
-      FOutput(BlockSize), FUmask(ProcessUmask()) {}
+      FOutput(BlockSize), FUmask(fs::ProcessUmask()) {}
 
 int TZipItemExtractor::ParentFolder(const std::vector<std::string>& segments, size_t count) {
     bool create = FSettings.options.Contains(TExtractOption::eoCreateDirs);

@@ -6,8 +6,11 @@
 #include "UtilBox/FileHelpers.h"
 #include "UtilBox/Registry.h"
 #include "UtilBox/TextHelpers.h"
+#include "fs/TreeInstall.h"
 #include "kmbpShared/UpdateKinds.h"
 #include "lmDebug/lmDebug.h"
+
+#include <cstring>
 
 namespace kalmora {
 namespace {
@@ -75,9 +78,19 @@ TFailureNote TConfigUpdaterThread::NoteFor(const std::string& kind) {
 
 void TConfigUpdaterThread::RecoverInterruptedInstalls() {
     for (const TUpdateKind& kind : UpdateKinds) {
-        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(std::string(kind.Name));
+        const std::string name(kind.Name);
+        const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(name);
         if (dirs.Replace && !dirs.TargetDir.empty())
             RecoverReplacedFolder(dirs.TargetDir);
+        if (const std::string journal = InstallJournalPath(name); !dirs.Replace && !journal.empty()) {
+            fs::TCopyFailure failure;
+            if (!fs::FinishInterruptedInstall(journal, &failure)) {
+                // Installing over a half-finished install would lose what its journal knows.
+                NoteFor(name)(failure.Path, std::string("an interrupted install cannot be finished: ") +
+                                                std::strerror(failure.Error));
+                FUnfinishedKinds.insert(name);
+            }
+        }
     }
     RemoveStaleExtractionDirs(GetConfigDir());
 }
@@ -144,7 +157,7 @@ void TConfigUpdaterThread::UpdateKind(const std::string& kind, const TManifest& 
                                       const std::string& password) {
     const TOnlineUpdateDirs dirs = GetOnlineUpdateDirs(kind);
     const std::string kindPassword = PasswordForKind(password, kind);
-    if (kindPassword.empty() && dirs.NeedsPassword)
+    if ((kindPassword.empty() && dirs.NeedsPassword) || FUnfinishedKinds.count(kind))
         return;
     const std::string packagePath = dirs.SourceDir + kind + ".zip";
     const std::string valueName = LastConfigUpdateValueName(kind);

@@ -11,6 +11,7 @@
 #include "lmThreadManager/lmThreadManager.h"
 
 #include <memory>
+#include <set>
 #include <string>
 
 namespace kalmora {
@@ -50,7 +51,7 @@ protected:
     void Execute() override;
 
 private:
-    // Undoes what a killed run left in the replaced kinds' folders before anything reads them.
+    // Undoes or finishes what a killed run left in the kinds' folders before anything reads them.
     void RecoverInterruptedInstalls();
     TWorkEvent DownloadProgress();
     TFailureNote NoteFor(const std::string& kind);
@@ -60,6 +61,8 @@ private:
 
     std::shared_ptr<TUpdateReport> FReport;
     const TManifestTrust FTrust;
+    // Kinds whose interrupted install could not be finished at the start; this run leaves them alone.
+    std::set<std::string> FUnfinishedKinds;
 };
 
 // The registry value that records a kind's installed package.

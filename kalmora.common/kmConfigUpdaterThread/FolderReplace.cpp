@@ -14,10 +14,6 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool RenameNoReplace(const std::string& from, const std::string& to) {
-    return fs::RenameNoReplace(from, to) == 0;
-}
-
 // The renames must reach the disk before the old content is deleted, or a power cut could lose both.
 void SyncParent(const std::string& path) {
     fs::SyncDirectory(fs::ParentDirectory(path));
@@ -29,36 +25,36 @@ std::string SetAsideName(const std::string& target) {
     return StripTrailingBackslash(target) + ".~old";
 }
 
-bool ReplaceFolder(const std::string& newFolder, const std::string& target) {
+int ReplaceFolder(const std::string& newFolder, const std::string& target) {
     const std::string from = StripTrailingBackslash(newFolder);
     const std::string to = StripTrailingBackslash(target);
     const int error = fs::RenameExchange(from, to);
     if (error == 0) {
         SyncParent(to);
-        return true;
+        return 0;
     }
     if (error != ENOENT && !fs::RenameFlagsUnsupported(error))
-        return false;
+        return error;
 
     // No atomic exchange (or no target yet): the old folder goes aside under a name the next run recognises,
     // so a crash between the two renames leaves it there to be put back.
     RecoverReplacedFolder(to);
     if (!Exists(to)) {
-        bool moved = RenameNoReplace(from, to);
-        if (moved)
+        const int err = fs::RenameNoReplace(from, to);
+        if (err == 0)
             SyncParent(to);
-        return moved;
+        return err;
     }
     const std::string aside = SetAsideName(to);
-    if (!RenameNoReplace(to, aside))
-        return false;
-    if (!RenameNoReplace(from, to)) {
-        RenameNoReplace(aside, to);
-        return false;
+    if (int err = fs::RenameNoReplace(to, aside))
+        return err;
+    if (int err = fs::RenameNoReplace(from, to)) {
+        fs::RenameNoReplace(aside, to);
+        return err;
     }
     SyncParent(to);
     DeleteDirectoryTree(aside);
-    return true;
+    return 0;
 }
 
 void RecoverReplacedFolder(const std::string& target) {
@@ -67,7 +63,7 @@ void RecoverReplacedFolder(const std::string& target) {
     if (!Exists(aside))
         return;
     if (!Exists(to))
-        RenameNoReplace(aside, to);
+        fs::RenameNoReplace(aside, to);
     else
         DeleteDirectoryTree(aside);
 }

@@ -11,9 +11,9 @@ std::string SetAsideName(const std::string& target);
 
 // Puts newFolder in the place of target. With an atomic exchange the old content is left at newFolder's path
 // for the caller to delete; otherwise it is set aside, the new folder moved in, and the set-aside copy
-// deleted (or moved back when the move fails). A missing target is simply created by the move. Returns false
-// when target is unchanged.
-bool ReplaceFolder(const std::string& newFolder, const std::string& target);
+// deleted (or moved back when the move fails). A missing target is simply created by the move. Returns 0, or
+// the errno value of the step that failed, with target unchanged.
+int ReplaceFolder(const std::string& newFolder, const std::string& target);
 
 // What a killed replacement left behind: a set-aside copy goes back when target is missing and is deleted
 // otherwise.

@@ -39,24 +39,26 @@ TPackageDigest ParsePackageDigest(std::string_view sha256, std::string_view size
     return digest;
 }
 
-TPackageCheck::TPackageCheck(TPackageDigest expected) : FExpected(std::move(expected)) {}
+TPackageCheck::TPackageCheck(TPackageDigest expected)
+    : FExpected(std::move(expected)),
+      FHash(FExpected.Sha256.empty() ? nullptr : std::make_unique<TBackgroundSha256>()) {}
 
 void TPackageCheck::Block(const char* data, std::size_t size) {
     if (FExpected.Size && size > *FExpected.Size - FReceived)
         throw EPackageCheckError("more than the " + std::to_string(*FExpected.Size) +
                                  " bytes the manifest gives as its size");
     FReceived += size;
-    if (!FExpected.Sha256.empty())
-        FHash.Update(data, size);
+    if (FHash)
+        FHash->Update(data, size);
 }
 
 void TPackageCheck::Complete() {
     if (FExpected.Size && FReceived != *FExpected.Size)
         throw EPackageCheckError("size " + std::to_string(FReceived) + " bytes, the manifest gives " +
                                  std::to_string(*FExpected.Size));
-    if (FExpected.Sha256.empty())
+    if (!FHash)
         return;
-    const std::string actual = HexText(FHash.Final());
+    const std::string actual = HexText(FHash->Final());
     if (actual != FExpected.Sha256)
         throw EPackageCheckError("SHA-256 " + actual + ", the manifest gives " + FExpected.Sha256);
 }

@@ -7,6 +7,7 @@
 #include "lmWeb/lmWeb.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,7 +41,8 @@ public:
 
 private:
     TPackageDigest FExpected;
-    TSha256 FHash;
+    // Hashes beside the transfer, which mostly waits for the network; only made when a SHA-256 is expected.
+    std::unique_ptr<TBackgroundSha256> FHash;
     std::uint64_t FReceived = 0;
 };
 

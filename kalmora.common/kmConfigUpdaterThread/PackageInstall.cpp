@@ -6,6 +6,7 @@
 #include "UtilBox/TextHelpers.h"
 #include "fs/FileSystem.h"
 #include "fs/Folders.h"
+#include "fs/TreeInstall.h"
 #include "kmbpShared/ExtractZipFile.h"
 #include "kmbpShared/UpdateKinds.h"
 #include "lmDebug/lmDebug.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -42,9 +44,8 @@ int PlacePackage(const std::string& downloadFile, const std::string& packagePath
         return err;
     if (::rename(downloadFile.c_str(), packagePath.c_str()) == 0)
         return 0;
-    if (errno != EXDEV)
-        return errno;
-    return fs::CopyFileAtomically(downloadFile, packagePath, true);
+    const int err = errno;
+    return err == EXDEV ? fs::CopyFileAtomically(downloadFile, packagePath, true) : err;
 }
 
 // A file name the server chose; "." and ".." would name the work directory or its parent.
@@ -53,16 +54,17 @@ bool IsUsableFileName(const std::string& name) {
 }
 
 // Names repeat from run to run, so a directory a killed run left must not mix its files into this package.
-bool MakeEmpty(const std::string& dir) {
+// 0 or the errno value.
+int MakeEmpty(const std::string& dir) {
     const std::string path = StripTrailingBackslash(dir);
     if (fs::IsPlainDirectory(path)) {
         std::vector<std::string> names;
         const fs::TFileDescriptor folder = fs::OpenDirectory(path);
         if (folder.IsOpen() && fs::ListNames(folder.Get(), names) == 0 && names.empty())
-            return true;
+            return 0;
         DeleteDirectoryTree(path);
     }
-    return ::mkdir(path.c_str(), 0700) == 0;
+    return ::mkdir(path.c_str(), 0700) == 0 ? 0 : errno;
 }
 
 void NoteEntryFailures(const std::vector<TZipEntryFailure>& failures, const std::string& packagePath,
@@ -73,9 +75,11 @@ void NoteEntryFailures(const std::vector<TZipEntryFailure>& failures, const std:
         note(packagePath, std::to_string(failures.size() - EntryFailuresNamed) + " more entries failed");
 }
 
-// Puts the unpacked package folder in place; true when its content reached targetDir.
-bool PutInPlace(const std::string& packageFolder, const std::string& packagePath, const std::string& kind,
-                bool replace, const std::string& targetDir, const TFailureNote& note) {
+// Puts the unpacked package folder in place; true when its content reached targetDir. ownModes holds the
+// paths (below the extraction folder) of the entries that brought a Unix mode of their own.
+bool PutInPlace(const std::string& packageFolder, const std::set<std::string>& ownModes,
+                const std::string& packagePath, const std::string& kind, bool replace,
+                const std::string& targetDir, const TFailureNote& note) {
     if (!fs::IsPlainDirectory(packageFolder)) {
         // Nothing is put in place: the old folder stays as it is.
         note(packagePath, "the package holds no folder \"" + kind + "\"");
@@ -83,18 +87,28 @@ bool PutInPlace(const std::string& packageFolder, const std::string& packagePath
     }
     const std::string target = StripTrailingBackslash(targetDir);
     if (replace) {
-        if (ReplaceFolder(packageFolder, target))
-            return true;
-        note(target, std::string("the folder cannot be replaced: ") + std::strerror(errno));
-        return false;
+        if (int err = ReplaceFolder(packageFolder, target)) {
+            note(target, std::string("the folder cannot be replaced: ") + std::strerror(err));
+            return false;
+        }
+        return true;
     }
     if (!IsExistingDirectory(targetDir)) {
         note(target, "no such folder");
         return false;
     }
-    if (ShellFileOperation(packageFolder + "/*", target, FO_COPY, false))
+    const std::string journal = InstallJournalPath(kind);
+    if (journal.empty()) {
+        note(target, "no database folder to keep the install's journal in");
+        return false;
+    }
+    const std::string prefix = kind + "/";
+    fs::TCopyFailure failure;
+    if (fs::InstallTree(
+            packageFolder, target, journal,
+            [&](const std::string& path) { return ownModes.count(prefix + path) > 0; }, &failure))
         return true;
-    note(target, std::string("copying the package into it failed: ") + std::strerror(errno));
+    note(failure.Path, std::string("the package cannot be installed: ") + std::strerror(failure.Error));
     return false;
 }
 
@@ -171,13 +185,15 @@ bool InstallPackage(const std::string& packagePath, const std::string& kind, con
     std::string extractDir;
     try {
         extractDir = CreateTempWorkDir(std::string(WorkDirPrefix), GetConfigDir());
-        if (!MakeEmpty(extractDir)) {
-            note(extractDir, std::string("the extraction folder cannot be made: ") + std::strerror(errno));
-        } else if (auto failures = ExtractZipFile(packagePath, extractDir, password); !failures.empty()) {
+        std::set<std::string> ownModes;
+        if (int err = MakeEmpty(extractDir)) {
+            note(extractDir, std::string("the extraction folder cannot be made: ") + std::strerror(err));
+        } else if (auto failures = ExtractZipFile(packagePath, extractDir, password, &ownModes);
+                   !failures.empty()) {
             // All or nothing: a package with a missing entry is not installed at all.
             NoteEntryFailures(failures, packagePath, note);
         } else {
-            result = PutInPlace(AddTrailingBackslash(extractDir) + kind, packagePath, kind, replace,
+            result = PutInPlace(AddTrailingBackslash(extractDir) + kind, ownModes, packagePath, kind, replace,
                                 targetDir, note);
         }
     } catch (...) {
@@ -195,6 +211,11 @@ bool InstallPackage(const std::string& packagePath, const std::string& kind, con
     if (!replace)
         RemoveFile(packagePath);
     return result;
+}
+
+std::string InstallJournalPath(const std::string& kind) {
+    const std::string databaseDir = GetDatabaseDir();
+    return databaseDir.empty() ? std::string() : databaseDir + ".kalmora-" + kind + ".journal";
 }
 
 void RemoveStaleExtractionDirs(const std::string& configDir) {

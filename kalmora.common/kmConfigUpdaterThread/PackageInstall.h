@@ -22,10 +22,15 @@ bool FetchPackage(const TManifest& manifest, const std::string& kind, std::strin
                   const std::function<bool()>& isTerminated, const TFailureNote& noteFailure = {});
 
 // Unpacks the package and replaces targetDir with the package's kind folder (replace mode: "dev", "partner")
-// or copies that folder's content over targetDir ("patch"). True when the content reached targetDir. All or
-// nothing: when any entry of the package fails, targetDir is left exactly as it was.
+// or copies that folder's content over targetDir as a whole ("patch", see fs::InstallTree). True when the
+// content reached targetDir. All or nothing: when any entry of the package fails, or any step of putting it
+// in place, targetDir is left exactly as it was.
 bool InstallPackage(const std::string& packagePath, const std::string& kind, const std::string& password,
                     bool replace, const std::string& targetDir, const TFailureNote& noteFailure = {});
+
+// The journal of a copy-over install of the kind (in the database folder), which the next start finishes when
+// the install was interrupted; empty without a database folder.
+std::string InstallJournalPath(const std::string& kind);
 
 // Removes extraction directories (the work-folder prefix + five digits) that a killed run left in the
 // configuration folder.

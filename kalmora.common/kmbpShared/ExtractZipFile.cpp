@@ -3,6 +3,7 @@
 #include "UtilBox/FileHelpers.h"
 #include "fs/FileSystem.h"
 #include "zip/ZipArchive.h"
+#include "zip/ZipPaths.h"
 
 #include <unistd.h>
 
@@ -27,10 +28,21 @@ void RemoveMadeFolders(const std::string& path, const std::string& firstMissing)
             return;
 }
 
+void AddOwnMode(const TZipItem& item, std::set<std::string>& ownModes) {
+    try {
+        std::string path;
+        for (const auto& segment : SafeRelativeSegments(item.fileName))
+            path += (path.empty() ? "" : "/") + segment;
+        ownModes.insert(path);
+    } catch (const std::exception&) {
+        // An unsafe name was never extracted and has failed already.
+    }
+}
+
 } // namespace
 
 std::vector<TZipEntryFailure> ExtractZipFile(const std::string& archiveFile, const std::string& targetDir,
-                                             const std::string& password) {
+                                             const std::string& password, std::set<std::string>* ownModes) {
     // The root keeps its only separator, as a drive keeps "C:\".
     std::string base = StripTrailingBackslash(targetDir);
     if (base.empty() && !targetDir.empty())
@@ -60,6 +72,10 @@ std::vector<TZipEntryFailure> ExtractZipFile(const std::string& archiveFile, con
     }
     zip.ExtractOptions = TExtractOption::eoCreateDirs | TExtractOption::eoRestorePath;
     zip.ExtractFiles("*.*");
+    if (ownModes)
+        for (const TZipItem& item : zip.Items())
+            if (item.HasUnixMode())
+                AddOwnMode(item, *ownModes);
     zip.Close();
     return failures;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,10 @@ struct TZipEntryFailure {
 
 // Unpacks the whole archive below targetDir, restoring its folders; password may be empty. Entries that fail
 // one by one are absent from the target and listed in the result, in archive order; only a failure that stops
-// the whole extraction raises.
+// the whole extraction raises. ownModes, when given, receives the paths below targetDir ("/" between
+// segments) of the entries that carry a Unix mode of their own.
 std::vector<TZipEntryFailure> ExtractZipFile(const std::string& archiveFile, const std::string& targetDir,
-                                             const std::string& password);
+                                             const std::string& password,
+                                             std::set<std::string>* ownModes = nullptr);
 
 } // namespace kalmora

@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "FaultSeam.h"
 #include "Folders.h"
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -46,6 +48,8 @@ std::atomic<bool> renameFlagsRefused{false};
 int RenameWithFlags(int fromDir, const std::string& from, int toDir, const std::string& to, unsigned flags) {
     if (renameFlagsRefused.load())
         return EINVAL;
+    if (int err = InjectedFault(TFsStep::Rename))
+        return err;
     return ::renameat2(fromDir, from.c_str(), toDir, to.c_str(), flags) == 0 ? 0 : errno;
 }
 
@@ -73,7 +77,7 @@ int RenameNoReplaceAt(int fromDir, const std::string& from, int toDir, const std
         return EEXIST;
     if (errno != ENOENT)
         return errno;
-    return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+    return RenameAt(fromDir, from, toDir, to);
 }
 
 int RenameExchange(const std::string& a, const std::string& b) {
@@ -84,7 +88,49 @@ int SyncDirectory(const std::string& dir) {
     TFileDescriptor fd = OpenDirectory(dir);
     if (!fd.IsOpen())
         return errno;
-    return ::fsync(fd.Get()) == 0 ? 0 : errno;
+    return SyncFile(fd.Get());
+}
+
+int SyncFile(int fd) {
+    if (int err = InjectedFault(TFsStep::Sync))
+        return err;
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int RenameAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
+    if (int err = InjectedFault(TFsStep::Rename))
+        return err;
+    return ::renameat(fromDir, from.c_str(), toDir, to.c_str()) == 0 ? 0 : errno;
+}
+
+int LinkAt(int fromDir, const std::string& from, int toDir, const std::string& to) {
+    if (int err = InjectedFault(TFsStep::Link))
+        return err;
+    return ::linkat(fromDir, from.c_str(), toDir, to.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int MakeFolderAt(int dir, const std::string& name, mode_t mode) {
+    if (int err = InjectedFault(TFsStep::MakeFolder))
+        return err;
+    return ::mkdirat(dir, name.c_str(), mode) == 0 ? 0 : errno;
+}
+
+int RemoveAt(int dir, const std::string& name, int flags) {
+    if (int err = InjectedFault(TFsStep::Remove))
+        return err;
+    return ::unlinkat(dir, name.c_str(), flags) == 0 ? 0 : errno;
+}
+
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+        return static_cast<mode_t>(022);
+    }();
+    return mask;
 }
 
 std::string ParentDirectory(const std::string& path) {
@@ -104,6 +150,8 @@ std::string BaseName(const std::string& path) {
 int WriteAll(int fd, const void* data, size_t size) {
     auto* p = static_cast<const char*>(data);
     while (size > 0) {
+        if (int err = InjectedFault(TFsStep::Write, size))
+            return err;
         ssize_t n = ::write(fd, p, size);
         if (n < 0) {
             if (errno == EINTR)
@@ -119,6 +167,8 @@ int WriteAll(int fd, const void* data, size_t size) {
 int CopyContent(int in, int out) {
     char buffer[65536];
     for (;;) {
+        if (int err = InjectedFault(TFsStep::Read))
+            return err;
         ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR)
@@ -185,6 +235,8 @@ int FillCopy(int in, int out, const struct stat& st) {
 int ReadAll(int fd, off_t limit, std::string& text) {
     char buffer[65536];
     for (;;) {
+        if (int err = InjectedFault(TFsStep::Read))
+            return err;
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
@@ -219,13 +271,13 @@ int WriteFileAtomically(int folder, const std::string& name, const std::string& 
     if (!out.IsOpen())
         return errno;
     int err = fill(out.Get());
-    if (!err && ::fsync(out.Get()) != 0)
-        err = errno;
+    if (!err)
+        err = SyncFile(out.Get());
     if (!err)
         err = out.Close();
     if (!err) {
         if (replace == TReplace::Existing)
-            err = ::renameat(folder, tempName.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+            err = RenameAt(folder, tempName, folder, name);
         else
             err = RenameNoReplaceAt(folder, tempName, folder, name);
     }
@@ -234,9 +286,7 @@ int WriteFileAtomically(int folder, const std::string& name, const std::string& 
         ::unlinkat(folder, tempName.c_str(), 0);
         return err;
     }
-    if (syncFolder && ::fsync(folder) != 0)
-        return errno;
-    return 0;
+    return syncFolder ? SyncFile(folder) : 0;
 }
 
 int CopyFileAtomically(const std::string& source, const std::string& target, bool replace) {

@@ -46,6 +46,20 @@ void RefuseRenameFlagsForTesting(bool refuse);
 // Makes a finished rename or creation inside `dir` durable.
 int SyncDirectory(const std::string& dir);
 
+// The single steps of an install, each asking the test seam (FaultSeam.h) first.
+int SyncFile(int fd);
+// rename inside open folders, replacing what stands at `to`.
+int RenameAt(int fromDir, const std::string& from, int toDir, const std::string& to);
+// A hard link `to` to the entry `from` itself (a link is not followed).
+int LinkAt(int fromDir, const std::string& from, int toDir, const std::string& to);
+int MakeFolderAt(int dir, const std::string& name, mode_t mode);
+// unlinkat with `flags` (AT_REMOVEDIR for an empty folder).
+int RemoveAt(int dir, const std::string& name, int flags);
+
+// The process's umask, read without changing it (asking umask() would change it for a moment, which other
+// threads would see).
+mode_t ProcessUmask();
+
 // The folder part of a path: everything before its last "/" ("/" for "/x", "." when there is none).
 std::string ParentDirectory(const std::string& path);
 // The part after the last "/".

@@ -1,5 +1,7 @@
 #include "Folders.h"
 
+#include "FaultSeam.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +34,8 @@ TFileDescriptor OpenDirectoryAt(int parent, const std::string& name) {
 
 int ListNames(int dirFd, std::vector<std::string>& names) {
     // The stream takes over the descriptor it is given, so it gets a copy of its own.
+    if (int err = InjectedFault(TFsStep::List))
+        return err;
     TFileDescriptor copy(::dup(dirFd));
     if (!copy.IsOpen())
         return errno;
@@ -59,9 +63,11 @@ int CreateFolders(const std::string& path, mode_t mode, mode_t parentMode) {
         return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
     if (int err = CreateFolders(ParentDirectory(path), parentMode, parentMode))
         return err;
-    if (::mkdir(path.c_str(), mode) == 0)
+    int err = InjectedFault(TFsStep::MakeFolder);
+    if (!err && ::mkdir(path.c_str(), mode) == 0)
         return 0;
-    int err = errno;
+    if (!err)
+        err = errno;
     return err == EEXIST ? (IsFolder(path) ? 0 : ENOTDIR) : err;
 }
 

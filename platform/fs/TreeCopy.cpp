@@ -55,15 +55,6 @@ struct TCopyWalk {
         return true;
     }
 
-    // What a copy killed before its rename left in a folder it wrote to would stay there for good.
-    static void RemoveOrphanedTemporaries(int targetDir) {
-        std::vector<std::string> names;
-        ListNames(targetDir, names);
-        for (const auto& name : names)
-            if (IsOrphanedTemporaryName(name))
-                ::unlinkat(targetDir, name.c_str(), 0);
-    }
-
     bool CopyFolder(int sourceDir, int targetDir, const std::string& targetPath) {
         RemoveOrphanedTemporaries(targetDir);
         std::vector<std::string> names;
@@ -110,6 +101,14 @@ struct TCopyWalk {
 };
 
 } // namespace
+
+void RemoveOrphanedTemporaries(int folder) {
+    std::vector<std::string> names;
+    ListNames(folder, names);
+    for (const auto& name : names)
+        if (IsOrphanedTemporaryName(name) && ::unlinkat(folder, name.c_str(), 0) != 0 && errno == EISDIR)
+            RemoveTreeAt(folder, name);
+}
 
 bool CopyTree(const std::string& source, const std::string& target, TCopyFailure* failure) {
     TCopyWalk walk{failure};

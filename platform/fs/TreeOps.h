@@ -11,6 +11,8 @@ namespace kalmora::fs {
 // the walk goes on; its folder and that folder's parents then stay, and the result is false. A path that does
 // not exist, or is not a real folder, gives false and nothing is touched.
 bool RemoveTree(const std::string& path);
+// RemoveTree for the entry `name` of the open folder `parent`; 0 or the errno value of what stayed.
+int RemoveTreeAt(int parent, const std::string& name);
 
 // Where CopyTree stopped.
 struct TCopyFailure {
@@ -24,5 +26,9 @@ struct TCopyFailure {
 // entry that cannot be written and returns false, reporting it in `failure`; files copied before it stay.
 // A target entry that is a link or a file where a folder should go is never followed or written into.
 bool CopyTree(const std::string& source, const std::string& target, TCopyFailure* failure = nullptr);
+
+// Removes what a writer killed before its rename left in the open folder: the temporary files of processes
+// that no longer exist (TemporarySiblingName).
+void RemoveOrphanedTemporaries(int folder);
 
 } // namespace kalmora::fs

@@ -25,34 +25,39 @@ TFileDescriptor OpenFolderAt(int parent, const char* name) {
     return fd;
 }
 
-// Empties the open folder; true when everything in it is gone.
-bool EmptyFolder(int dirFd) {
+// Empties the open folder; 0 when everything in it is gone, else the errno value of the first entry that
+// stayed (the walk goes on past it).
+int EmptyFolder(int dirFd) {
     struct stat self {};
     if (::fstat(dirFd, &self) == 0 && (self.st_mode & S_IRWXU) != S_IRWXU)
         ::fchmod(dirFd, (self.st_mode & 07777) | S_IRWXU);
-    bool ok = true;
+    int first = 0;
+    auto keep = [&first](int err) {
+        if (err && err != ENOENT && !first)
+            first = err;
+    };
     std::vector<std::string> names;
-    ListNames(dirFd, names); // what could not be listed stays, and the removal of the folder then fails
+    keep(ListNames(dirFd, names)); // what could not be listed stays, and the removal of the folder fails
     for (const auto& name : names) {
         struct stat st {};
         if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            ok = ok && errno == ENOENT;
+            keep(errno);
             continue;
         }
-        if (S_ISDIR(st.st_mode)) {
-            TFileDescriptor sub = OpenFolderAt(dirFd, name.c_str());
-            if (!sub.IsOpen() || !EmptyFolder(sub.Get())) {
-                ok = false;
-                continue;
-            }
-            sub.Reset();
-            if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0)
-                ok = false;
-        } else if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT) {
-            ok = false;
+        if (!S_ISDIR(st.st_mode)) {
+            keep(RemoveAt(dirFd, name, 0));
+            continue;
         }
+        TFileDescriptor sub = OpenFolderAt(dirFd, name.c_str());
+        if (!sub.IsOpen()) {
+            keep(errno);
+            continue;
+        }
+        int err = EmptyFolder(sub.Get());
+        sub.Reset();
+        keep(err ? err : RemoveAt(dirFd, name, AT_REMOVEDIR));
     }
-    return ok;
+    return first;
 }
 
 } // namespace
@@ -72,10 +77,20 @@ bool RemoveTree(const std::string& path) {
         if (!dir.IsOpen())
             return false;
     }
-    if (!EmptyFolder(dir.Get()))
+    if (EmptyFolder(dir.Get()) != 0)
         return false;
     dir.Reset();
     return ::rmdir(path.c_str()) == 0;
+}
+
+int RemoveTreeAt(int parent, const std::string& name) {
+    TFileDescriptor dir = OpenFolderAt(parent, name.c_str());
+    if (!dir.IsOpen())
+        return errno;
+    if (int err = EmptyFolder(dir.Get()))
+        return err;
+    dir.Reset();
+    return RemoveAt(parent, name, AT_REMOVEDIR);
 }
 
 } // namespace kalmora::fs

@@ -3,8 +3,10 @@
 #include "ExitStatus.h"
 #include "InstallationId.h"
 #include "RunConditions.h"
+#include "RuntimeFolder.h"
 #include "SingleInstance.h"
 #include "UtilBox/Registry.h"
+#include "fs/FaultSeam.h"
 #include "support/ChildProcess.h"
 #include "support/HiveEnvironment.h"
 #include "support/TestFolder.h"
@@ -94,6 +96,36 @@ TEST_F(ProgramPieces, OneLockHolderAtATimeAndADeadHolderNeverBlocks) {
         close(fd);
 }
 
+TEST_F(ProgramPieces, RuntimeFoldersOfDeadProcessesGoAtTheNextStartAndTheRunsOwnAtItsEnd) {
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    const std::string prefix = root + "/kalmora-updater-runtime.";
+    const std::string stale = prefix + std::to_string(dead) + ".abc123";
+    const std::string living = prefix + std::to_string(getppid()) + ".abc123";
+    const std::string linked = prefix + std::to_string(dead) + ".link00";
+    const std::string outside = root + "/outside";
+    for (const auto& folder : {stale, living, outside})
+        sfs::create_directories(folder);
+    std::ofstream(stale + "/socket") << "s";
+    std::ofstream(outside + "/keep") << "k";
+    sfs::create_directory_symlink(outside, linked);
+
+    std::string made;
+    {
+        TRuntimeFolder runtime;
+        made = runtime.Path();
+        ASSERT_FALSE(made.empty());
+        EXPECT_EQ(std::getenv("XDG_RUNTIME_DIR"), made);
+        EXPECT_FALSE(sfs::exists(stale));
+        EXPECT_TRUE(sfs::exists(living));
+        EXPECT_TRUE(sfs::exists(outside + "/keep")) << "a link is never followed";
+    }
+    EXPECT_FALSE(sfs::exists(made));
+    EXPECT_EQ(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+}
+
 // --- the conditions of a run -----------------------------------------------------------------------------
 
 class RunConditionsTest : public ProgramPieces {
@@ -127,6 +159,14 @@ TEST_F(RunConditionsTest, NoInstallationIdentifierFromEitherSource) {
 TEST_F(RunConditionsTest, RelativeTemporaryFolderIsRefused) {
     setenv("TMPDIR", "tmp", 1);
     EXPECT_EQ(CheckRunConditions(MachineId("")).Problem, "TMPDIR: not an absolute path: tmp");
+}
+
+TEST_F(RunConditionsTest, AHiveThatCannotBeReadIsNamedWithTheReason) {
+    fs::SetFaultHookForTesting(
+        [](fs::TFsStep step, std::size_t) { return step == fs::TFsStep::Read ? EIO : 0; });
+    const std::string problem = CheckRunConditions(MachineId("")).Problem;
+    fs::SetFaultHookForTesting({});
+    EXPECT_EQ(problem, "cannot read hive file \"" + root + "/HKLM.reg\": Input/output error");
 }
 
 TEST_F(RunConditionsTest, DatabaseFolderThatCannotBeWrittenIsNamed) {

@@ -1,126 +1,15 @@
-#include "UpdaterProcess.h"
-#include "UtilBox/Registry.h"
-#include "support/HiveEnvironment.h"
-#include "support/HttpTestServer.h"
-#include "support/ScopedEnvironment.h"
-#include "support/TestFolder.h"
+#include "UpdaterRunFixture.h"
 
 #include <cctype>
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <random>
-#include <sstream>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace kalmora;
 using namespace kalmora::test;
-using namespace std::chrono_literals;
-using Tree = std::map<std::string, std::string>;
 
 namespace {
-
-constexpr auto RunTimeout = 60s;
-
-class UpdaterRun : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(root + "/tmp");
-        fs::create_directories(db);
-        fs::create_directories(install);
-        fs::create_directories(served + "lic");
-        fs::create_directories(served + "packages");
-        server.ServeDirectory(root + "/server");
-        Set("DatabaseDir", db);
-        Set("InstallDir", install);
-        Set("InstallationId", "0000A1B2");
-        // Every run shows its window without a display, as from cron: the program itself has to pick the
-        // offscreen platform, and no box may wait for a click there.
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("QT_QPA_PLATFORM");
-    }
-    void TearDown() override { server.Stop(); }
-
-    void Set(const std::string& name, const std::string& value) {
-        ASSERT_TRUE(WriteRegistryString(name, value, {}, false, true)) << name;
-    }
-    std::string Get(const std::string& name) { return ReadRegistryString(name, "<absent>"); }
-    std::string Recorded(const std::string& kind) { return Get("lastconfigupdate." + kind); }
-
-    struct Entry {
-        std::string kind, date, url;
-    };
-    void Manifest(const std::vector<Entry>& entries, const std::string& extra = {}) {
-        std::ofstream out(served + "configinfo.xml");
-        out << "<?xml version=\"1.0\"?>\n<kmconfig>\n";
-        for (auto& e : entries)
-            out << "<" << e.kind << "><date>" << e.date << "</date><url>" << e.url << "</url></" << e.kind
-                << ">\n";
-        out << extra << "</kmconfig>\n";
-    }
-    // A package on the server, named kind-date.zip, and its manifest URL with the base-URL placeholder.
-    std::string Package(const std::string& kind, const std::string& date, const Tree& files,
-                        const std::string& password = {}) {
-        const std::string name = kind + "-" + date + ".zip";
-        MakeZip(served + "packages/" + name, files, password);
-        return "#KMCONFIGDIR#packages/" + name;
-    }
-    void Password(const std::string& text) { std::ofstream(served + "lic/A1B2.pwd") << text; }
-
-    // The exit code (1000 + N when signal N killed it); what it wrote on stderr is in Stderr.
-    int Run(const std::vector<std::string>& args = {}, const std::string& workingDir = {}) {
-        TUpdaterProcess updater(UPDATER_PROGRAM, workingDir.empty() ? root : workingDir, args, StderrFile());
-        return Ended(updater, RunTimeout);
-    }
-    int Ended(TUpdaterProcess& updater, std::chrono::milliseconds timeout) {
-        auto status = updater.Wait(timeout);
-        EXPECT_TRUE(status.has_value()) << "updater did not end";
-        Stderr = ReadTree(root + "/out")["stderr"];
-        if (!status)
-            return -1;
-        return WIFEXITED(*status) ? WEXITSTATUS(*status) : 1000 + WTERMSIG(*status);
-    }
-    std::string StderrFile() {
-        fs::create_directories(root + "/out");
-        return root + "/out/stderr";
-    }
-    std::vector<std::string> StderrLines() {
-        std::vector<std::string> lines;
-        std::istringstream in(Stderr);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-    std::vector<std::string> Targets() {
-        std::vector<std::string> targets;
-        for (auto& r : server.Requests())
-            targets.push_back(r.target);
-        return targets;
-    }
-    bool Requested(const std::string& suffix) {
-        for (auto& t : Targets())
-            if (t.ends_with(suffix))
-                return true;
-        return false;
-    }
-
-    TTestFolder Folder;
-    const std::string root = Folder.Path();
-    const std::string db = root + "/db/";
-    const std::string install = root + "/install/";
-    const std::string config = db + "config/";
-    const std::string served = root + "/server/kmdata/kmconfig/";
-    THiveEnvironment Hives{root};
-    TScopedEnvironment TemporaryDirectory{"TMPDIR", root + "/tmp"};
-    THttpTestServer server;
-    TScopedEnvironment BaseUrl{"KALMORA_CONFIG_BASE_URL", server.Url("kmdata/kmconfig/")};
-    std::string Stderr;
-};
 
 const Tree OldDev = {{"devices/old.ini", "old"}, {"devices/keep.ini", "keep?"}, {"readme.txt", "old readme"}};
 const Tree NewDev = {{"dev/devices/x.ini", "new x"}};
@@ -394,6 +283,83 @@ TEST_F(UpdaterRun, KilledAtAnyInstantNeverLosesTheDevFolder) {
     EXPECT_GT(sawNew, 0);
     RecordProperty("old", sawOld);
     RecordProperty("new", sawNew);
+}
+
+// Kills the updater at random instants while it installs a patch over the installation folder. The run after
+// each kill (one without a manifest, so that it does nothing but finish what was left) always leaves the old
+// or the new patch whole, and no kill leaves more than its own runtime folder behind.
+TEST_F(UpdaterRun, KilledAtAnyInstantNeverLeavesAMixedPatchAfterTheNextRun) {
+    Tree oldInstall, package, newInstall;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "bin/f" + std::to_string(i);
+        oldInstall[name] = std::string(300, 'o');
+        package["patch/" + name] = std::string(400, 'n');
+        newInstall[name] = std::string(400, 'n');
+    }
+    package["patch/lib/added.so"] = newInstall["lib/added.so"] = "added";
+    Password("secret");
+    const std::string url = Package("patch", "1", package, "secret");
+    auto runtimeFolders = [this] {
+        int count = 0;
+        for (auto& entry : fs::directory_iterator(root + "/tmp"))
+            count += entry.path().filename().string().starts_with("kalmora-updater-runtime.");
+        return count;
+    };
+    auto freshRound = [&] {
+        fs::remove_all(install);
+        WriteTree(install, oldInstall);
+        Set("lastconfigupdate.patch", "old");
+        Manifest({{"patch", "2026-12-01", url}});
+    };
+
+    freshRound();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Run(), 0) << Stderr;
+    const auto runTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(ReadTree(install), newInstall);
+
+    std::mt19937 random(4711);
+    int sawOld = 0, sawNew = 0, leftJournal = 0;
+    for (int round = 0; round < 12; ++round) {
+        freshRound();
+        {
+            TUpdaterProcess updater(UPDATER_PROGRAM, root);
+            std::uniform_int_distribution<long> instant(0, runTime.count());
+            // Not a wait for the process: the pause picks the instant at which it is killed.
+            std::this_thread::sleep_for(std::chrono::microseconds(instant(random)));
+            updater.Signal(SIGKILL);
+            ASSERT_TRUE(updater.Wait(10s));
+        }
+        EXPECT_LE(runtimeFolders(), 1) << "round " << round;
+        const bool journal = fs::exists(db + ".kalmora-patch.journal");
+        leftJournal += journal;
+        if (!journal) {
+            const Tree killed = ReadTree(install);
+            EXPECT_TRUE(killed == oldInstall || killed == newInstall)
+                << "round " << round << ": no journal, but mixed";
+        }
+        fs::remove(served + "configinfo.xml");
+        ASSERT_EQ(Run(), 0) << "round " << round << ": " << Stderr;
+        const Tree after = ReadTree(install);
+        sawOld += after == oldInstall;
+        sawNew += after == newInstall;
+        EXPECT_TRUE(after == oldInstall || after == newInstall) << "round " << round << ": a mixed patch";
+        EXPECT_FALSE(fs::exists(db + ".kalmora-patch.journal"));
+        EXPECT_EQ(runtimeFolders(), 0);
+    }
+    RecordProperty("old", sawOld);
+    RecordProperty("new", sawNew);
+    RecordProperty("journal", leftJournal);
+}
+
+TEST_F(UpdaterRun, AWindowToolkitThatCannotStartIsOneLineAndExitOne) {
+    TScopedEnvironment platform{"QT_QPA_PLATFORM", "no-such-platform"};
+    MakeZip(config + "partner/partner.zip", {{"partner/p.ini", "seed"}});
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+    EXPECT_EQ(StderrLines()[0].rfind("kalmora-updater: the window toolkit cannot go on: ", 0), 0u) << Stderr;
+    EXPECT_TRUE(fs::is_empty(root + "/tmp")) << "the work and runtime folders are gone";
 }
 
 // --- exit status and stderr ------------------------------------------------------------------------------

@@ -156,7 +156,10 @@ std::string ReadScript(const std::string& path, std::size_t limit) {
 
 // Dialogs open as boxes only where a screen exists; otherwise no application object is made and they print.
 std::unique_ptr<QApplication> DialogApplication(int& argc, char** argv) {
-    return ChooseWindowPlatform() ? std::make_unique<QApplication>(argc, argv) : nullptr;
+    if (!ChooseWindowPlatform())
+        return nullptr;
+    InstallQtMessageHandler();
+    return std::make_unique<QApplication>(argc, argv);
 }
 
 void GiveSampleObjects(TKalmoraScriptEngine& engine) {

@@ -6,6 +6,9 @@
 #include "runtime/Exceptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace kalmora {
@@ -17,14 +20,37 @@ std::vector<TApplicationEvents*>& Listeners() {
     return listeners;
 }
 
+// Main thread only, like the toolkit's start.
+std::function<void()>& BeforeFatalExit() {
+    static std::function<void()> beforeExit;
+    return beforeExit;
+}
+
+[[noreturn]] void ExitOnFatalMessage(const QString& message) {
+    // Qt's text may span lines; the program's failure is one line.
+    const std::string text = message.simplified().toStdString();
+    std::fprintf(stderr, "%s: the window toolkit cannot go on: %s\n", program_invocation_short_name,
+                 text.c_str());
+    std::fflush(stderr);
+    try {
+        if (BeforeFatalExit())
+            BeforeFatalExit()();
+    } catch (...) {
+        // The line is out; nothing more can be told.
+    }
+    // Returning would let Qt abort; static destructors must not run while other threads may still use them.
+    std::_Exit(1);
+}
+
 void QtMessageToDebugLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
     // Qt's own notes travel in the quiet category of the start and stop messages, off by default.
+    // A fatal one is the program's own stderr line below, so the log has it only when asked for warnings.
     std::uint16_t flags = DebugFlags::Lifecycle;
-    if (type == QtWarningMsg || type == QtCriticalMsg)
+    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
         flags = DebugFlags::Warning;
-    else if (type == QtFatalMsg)
-        flags = DebugFlags::Error;
     DebugLog(message.toStdString(), "Qt", flags);
+    if (type == QtFatalMsg)
+        ExitOnFatalMessage(message);
 }
 
 } // namespace
@@ -95,7 +121,8 @@ bool TlmApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-void InstallQtMessageHandler() {
+void InstallQtMessageHandler(std::function<void()> beforeExit) {
+    BeforeFatalExit() = std::move(beforeExit);
     qInstallMessageHandler(QtMessageToDebugLog);
 }
 

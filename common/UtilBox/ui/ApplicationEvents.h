@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QObject>
 #include <exception>
+#include <functional>
 
 namespace kalmora {
 
@@ -48,7 +49,12 @@ public:
 // asked).
 bool ChooseWindowPlatform();
 
-// Sends Qt's own diagnostics (warnings about the session, fonts, ...) to the debug log, not to stderr.
-void InstallQtMessageHandler();
+// Sends Qt's own diagnostics (warnings about the session, fonts, ...) to the debug log, not to stderr. A
+// fatal one, after which Qt would abort (a platform plugin that cannot be loaded, say), becomes one stderr
+// line "PROGRAM: the window toolkit cannot go on: MESSAGE"; then beforeExit runs and the process ends with
+// status
+// 1. Install it before the application object exists, and again without beforeExit once what it refers to
+// is gone.
+void InstallQtMessageHandler(std::function<void()> beforeExit = {});
 
 } // namespace kalmora

@@ -2,6 +2,8 @@
 
 #include "UpdaterProcess.h"
 #include "UtilBox/Registry.h"
+#include "ZipTestBuilder.h"
+#include "fs/FaultSeam.h"
 #include "fs/FileSystem.h"
 #include "kmConfigUpdaterThread/FolderReplace.h"
 #include "support/HiveEnvironment.h"
@@ -31,7 +33,7 @@ protected:
 TEST_F(FolderTest, ReplaceFolderSwapsInTheNewContent) {
     WriteTree(P("dev"), {{"old.ini", "old"}, {"sub/a", "a"}});
     WriteTree(P("work/dev"), {{"new.ini", "new"}});
-    ASSERT_TRUE(ReplaceFolder(P("work/dev"), P("dev/")));
+    ASSERT_EQ(ReplaceFolder(P("work/dev"), P("dev/")), 0);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"new.ini", "new"}}));
     // The old content waits where the new folder was, for the caller to delete.
     EXPECT_EQ(ReadTree(P("work/dev")), (Tree{{"old.ini", "old"}, {"sub/a", "a"}}));
@@ -39,14 +41,14 @@ TEST_F(FolderTest, ReplaceFolderSwapsInTheNewContent) {
 
 TEST_F(FolderTest, ReplaceFolderCreatesAMissingTarget) {
     WriteTree(P("work/dev"), {{"new.ini", "new"}});
-    ASSERT_TRUE(ReplaceFolder(P("work/dev"), P("dev")));
+    ASSERT_EQ(ReplaceFolder(P("work/dev"), P("dev")), 0);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"new.ini", "new"}}));
     EXPECT_FALSE(std::filesystem::exists(P("work/dev")));
 }
 
 TEST_F(FolderTest, ReplaceFolderWithoutNewFolderChangesNothing) {
     WriteTree(P("dev"), {{"old.ini", "old"}});
-    EXPECT_FALSE(ReplaceFolder(P("work/dev"), P("dev")));
+    EXPECT_EQ(ReplaceFolder(P("work/dev"), P("dev")), ENOENT);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"old.ini", "old"}}));
 }
 
@@ -123,7 +125,7 @@ protected:
 TEST_F(NoRenameFlags, ReplaceFolderSetsTheOldFolderAsideAndRemovesItAfterwards) {
     WriteTree(P("dev"), {{"old.ini", "old"}});
     WriteTree(P("work/dev"), {{"new.ini", "new"}});
-    ASSERT_TRUE(ReplaceFolder(P("work/dev"), P("dev/")));
+    ASSERT_EQ(ReplaceFolder(P("work/dev"), P("dev/")), 0);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"new.ini", "new"}}));
     EXPECT_FALSE(std::filesystem::exists(P("work/dev")));
     EXPECT_FALSE(std::filesystem::exists(SetAsideName(P("dev"))));
@@ -131,7 +133,7 @@ TEST_F(NoRenameFlags, ReplaceFolderSetsTheOldFolderAsideAndRemovesItAfterwards) 
 
 TEST_F(NoRenameFlags, ReplaceFolderCreatesAMissingTargetAndNeverOverwritesANewOne) {
     WriteTree(P("work/dev"), {{"new.ini", "new"}});
-    ASSERT_TRUE(ReplaceFolder(P("work/dev"), P("dev")));
+    ASSERT_EQ(ReplaceFolder(P("work/dev"), P("dev")), 0);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"new.ini", "new"}}));
     // The fallback of a no-replace rename still refuses an existing name.
     WriteTree(P("other"), {{"o", "o"}});
@@ -145,7 +147,7 @@ TEST_F(NoRenameFlags, ACrashBetweenTheRenamesIsUndoneByTheNextRun) {
     WriteTree(P("work/dev"), {{"new.ini", "new"}});
     RecoverReplacedFolder(P("dev"));
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"old.ini", "old"}}));
-    ASSERT_TRUE(ReplaceFolder(P("work/dev"), P("dev")));
+    ASSERT_EQ(ReplaceFolder(P("work/dev"), P("dev")), 0);
     EXPECT_EQ(ReadTree(P("dev")), (Tree{{"new.ini", "new"}}));
     EXPECT_FALSE(std::filesystem::exists(SetAsideName(P("dev"))));
 }
@@ -196,6 +198,54 @@ TEST_F(InstallTest, APatchWithAWrongPasswordCopiesNothing) {
     EXPECT_FALSE(std::filesystem::exists(P("install/lib")));
     EXPECT_EQ(notes.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(P("db/config/patch/patch.zip"))); // copy mode consumes the package
+}
+
+TEST_F(InstallTest, APatchEntryWithoutAUnixModeKeepsTheModeOfTheFileItReplaces) {
+    WriteTree(P("install"), {{"bin/tool", "old"}});
+    chmod(P("install/bin/tool").c_str(), 0755);
+    // Made on Windows: no Unix mode in any entry.
+    TTestEntry tool;
+    tool.name = "patch/bin/tool";
+    tool.data = "new";
+    tool.versionMadeBy = MsDosMadeBy;
+    tool.externalAttributes = 0;
+    TTestEntry added = tool;
+    added.name = "patch/bin/added.txt";
+    TTestEntry own = tool;
+    own.name = "patch/bin/own";
+    own.versionMadeBy = UnixMadeBy;
+    own.externalAttributes = 0100750u << 16;
+    std::filesystem::create_directories(P("db/config/patch"));
+    WriteFileBytes(P("db/config/patch/patch.zip"), TZipTestBuilder().Add(tool).Add(added).Add(own).Build());
+    ASSERT_TRUE(InstallPackage(P("db/config/patch/patch.zip"), "patch", "", false, P("install/"), Collect()));
+    EXPECT_EQ(ReadTree(P("install")),
+              (Tree{{"bin/tool", "new"}, {"bin/added.txt", "new"}, {"bin/own", "new"}}));
+    EXPECT_EQ(ModeOf(P("install/bin/tool")), 0755u);
+    EXPECT_EQ(ModeOf(P("install/bin/added.txt")), 0644u & ~fs::ProcessUmask());
+    EXPECT_EQ(ModeOf(P("install/bin/own")), 0750u);
+}
+
+TEST_F(InstallTest, ARenameRefusedHalfWayThroughThePatchPutsBackWhatWasInPlace) {
+    const Tree old = {{"a", "old a"}, {"b", "old b"}, {"c", "old c"}, {"d", "old d"}, {"e", "old e"}};
+    WriteTree(P("install"), old);
+    MakeZip(P("db/config/patch/patch.zip"), {{"patch/a", "new a"},
+                                             {"patch/b", "new b"},
+                                             {"patch/c", "new c"},
+                                             {"patch/d", "new d"},
+                                             {"patch/e", "new e"}});
+    int renames = 0;
+    fs::SetFaultHookForTesting([&renames](fs::TFsStep step, std::size_t) {
+        return step == fs::TFsStep::Rename && ++renames == 4 ? EROFS : 0;
+    });
+    const bool installed =
+        InstallPackage(P("db/config/patch/patch.zip"), "patch", "", false, P("install/"), Collect());
+    fs::SetFaultHookForTesting({});
+    EXPECT_FALSE(installed);
+    EXPECT_EQ(ReadTree(P("install")), old);
+    EXPECT_EQ(FileNamesIn(P("install")), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+    EXPECT_FALSE(Exists(InstallJournalPath("patch")));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0], P("install/b") + ": the package cannot be installed: Read-only file system");
 }
 
 class FetchTest : public InstallTest {
@@ -251,4 +301,22 @@ TEST_F(FetchTest, AFailedDownloadIsNotedWithItsUrlAndGivesItsRoomBackAtOnce) {
         [] { return false; }, Collect()));
     EXPECT_EQ(notes.size(), 2u);
     EXPECT_TRUE(std::filesystem::is_empty(P("work"))) << "the torn download's part file is gone";
+}
+
+TEST_F(FetchTest, AFolderForThePackageThatCannotBeMadeIsNamedWithItsOwnReason) {
+    test::TScriptedResponse package;
+    package.body = "PK";
+    server.Script("/dev.zip", package);
+    std::filesystem::create_directories(P("work"));
+    fs::SetFaultHookForTesting(
+        [](fs::TFsStep step, std::size_t) { return step == fs::TFsStep::MakeFolder ? EROFS : 0; });
+    std::string recorded;
+    const bool fetched = FetchPackage(
+        ManifestFor("dev.zip"), "dev", recorded, P("db/config/dev/dev.zip"), P("work"), {},
+        [] { return false; }, Collect());
+    fs::SetFaultHookForTesting({});
+    EXPECT_FALSE(fetched);
+    EXPECT_EQ(notes, std::vector<std::string>{P("db/config/dev/dev.zip") +
+                                              ": the download cannot be put here: Read-only file system"});
+    EXPECT_TRUE(std::filesystem::is_empty(P("work")));
 }

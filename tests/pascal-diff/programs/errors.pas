@@ -35,15 +35,17 @@ begin
     n := 10 div zero;
     ShowMessage(IntToStr(n));
   except
-    on E: Exception do
-      ShowMessage('10 div 0 raises');
+    on E: EMathError do
+      ShowMessage('wrong: an integer division is no math error');
+    on E: EIntError do
+      Report('10 div 0', E);
   end;
   try
     n := 10 mod zero;
     ShowMessage(IntToStr(n));
   except
-    on E: Exception do
-      ShowMessage('10 mod 0 raises');
+    on E: EDivByZero do
+      Report('10 mod 0', E);
   end;
   try
     n := StrToInt('12a');

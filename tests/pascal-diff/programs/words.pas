@@ -1,9 +1,9 @@
-// Text algorithms: splitting into words, counting letters, palindromes, run-length coding, Caesar
-// shifting and numbers written in other bases.
+// Text algorithms: splitting into words, counting letters in an array indexed by them, palindromes,
+// run-length coding, Caesar shifting and numbers written in other bases.
 program Words;
 
 var
-  counts: array[0..25] of Integer;
+  counts: array['a'..'z'] of Integer;
   i, k, n: Integer;
   s, word, line: string;
   c: Char;
@@ -103,15 +103,12 @@ begin
   begin
     c := word[i];
     if c in ['a'..'z'] then
-    begin
-      k := Ord(c) - Ord('a');
-      counts[k] := counts[k] + 1;
-    end;
+      Inc(counts[c]);
   end;
   line := '';
-  for k := 0 to 25 do
-    if counts[k] >= 4 then
-      line := line + Chr(Ord('a') + k) + IntToStr(counts[k]) + ' ';
+  for k := Ord('a') to Ord('z') do
+    if counts[Chr(k)] >= 4 then
+      line := line + Chr(k) + IntToStr(counts[Chr(k)]) + ' ';
   ShowMessage('frequent letters: ' + line);
   if IsPalindrome('A man, a plan, a canal: Panama') and not IsPalindrome('Pascal') then
     ShowMessage('palindromes recognised');

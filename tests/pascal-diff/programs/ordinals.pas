@@ -29,7 +29,7 @@ begin
     ShowMessage('two truths make 2');
   v := True;
   n := v;
-  ShowMessage('a Variant holding True as an integer: ' + IntToStr(n));
+  ShowMessage('a Variant holding True as an integer: ' + IntToStr(n) + ', cast ' + IntToStr(Integer(v)));
   v := False;
   n := v;
   ShowMessage('and False: ' + IntToStr(n));

@@ -1,7 +1,10 @@
 {$R+}
-// Static arrays with any integer bounds: element access, Low, High and Length of static and constructed
-// arrays, and ERangeError for an index outside the bounds.
+// Static arrays with any integer bounds: element access, a typed constant array, Low, High and Length of
+// static and constructed arrays, and ERangeError for an index outside the bounds or a text.
 program Bounds;
+
+const
+  Days: array[1..12] of Integer = (31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31);
 
 var
   months: array[1..12] of Currency;
@@ -9,7 +12,7 @@ var
   built: array of Integer;
   i, k: Integer;
   total: Currency;
-  line: string;
+  line, s: string;
 
 function Total3(const values: array of Integer): Integer;
 var
@@ -56,4 +59,16 @@ begin
       ShowMessage('-6 is outside -5..5');
   end;
   ShowMessage(FloatToStr(months[1]) + ' ' + FloatToStr(months[12]));
+  k := 0;
+  for i := Low(Days) to High(Days) do
+    k := k + Days[i];
+  ShowMessage(IntToStr(k) + ' days, ' + IntToStr(Days[2]) + ' in February');
+  s := 'abc';
+  for k := 3 to 4 do
+    try
+      ShowMessage(s[k]);
+    except
+      on E: ERangeError do
+        ShowMessage(IntToStr(k) + ' is past the text');
+    end;
 end.

@@ -1,8 +1,9 @@
-// Arrays of arrays: a matrix product, a transpose and a whole matrix copied without sharing.
+// Two dimensions, written m[i][j] and m[i, j]: a matrix product, a transpose and a whole matrix copied
+// without sharing.
 program Matrix;
 
 var
-  m, n, p: array[0..2] of array[0..2] of Integer;
+  m, n, p: array[0..2, 0..2] of Integer;
   i, j, k: Integer;
 
 procedure Show(const title: string);
@@ -33,9 +34,9 @@ begin
   for i := 0 to 2 do
     for j := 0 to 2 do
     begin
-      p[i][j] := 0;
+      p[i, j] := 0;
       for k := 0 to 2 do
-        p[i][j] := p[i][j] + m[i][k] * n[k][j];
+        p[i, j] := p[i, j] + m[i, k] * n[k][j];
     end;
   Show('product');
   for i := 0 to 2 do
