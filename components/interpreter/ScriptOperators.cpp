@@ -74,8 +74,10 @@ Variant Arithmetic(TBinOp op, const Variant& a, const Variant& b) {
     }
     case TNumClass::Currency:
         if (op != TBinOp::Mul) {
-            std::int64_t x = a.AsCurrencyUnits(), y = b.AsCurrencyUnits();
-            return Variant::FromCurrencyUnits(op == TBinOp::Add ? x + y : x - y);
+            std::int64_t x = a.AsCurrencyUnits(), y = b.AsCurrencyUnits(), r = 0;
+            if (op == TBinOp::Add ? __builtin_add_overflow(x, y, &r) : __builtin_sub_overflow(x, y, &r))
+                throw EOverflow("Floating point overflow");
+            return Variant::FromCurrencyUnits(r);
         }
         return Variant::FromCurrency(a.AsDouble() * b.AsDouble());
     case TNumClass::Double:
