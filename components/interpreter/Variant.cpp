@@ -350,6 +350,8 @@ std::string_view Variant::TypeName(TVarType type) noexcept {
 }
 
 std::string FloatToStr(double value) {
+    if (value == 0.0) // also the negative zero that -x and x * -1 give for a zero x: Pascal writes no sign
+        return "0";
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
