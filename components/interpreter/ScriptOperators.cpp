@@ -54,10 +54,14 @@ bool IsLogical(const Variant& v) {
 Variant Arithmetic(TBinOp op, const Variant& a, const Variant& b) {
     RejectStructured(op, a, b);
     if (op == TBinOp::Divide) {
-        double divisor = b.AsDouble();
-        if (divisor == 0.0)
+        double dividend = a.AsDouble(), divisor = b.AsDouble();
+        // 0 / 0 has no value at all, while x / 0 is only too large: the FPU traps them as different faults.
+        if (divisor == 0.0) {
+            if (dividend == 0.0 || std::isnan(dividend))
+                throw EInvalidOp("Invalid floating point operation");
             throw EZeroDivide("Floating point division by zero");
-        return Variant(a.AsDouble() / divisor);
+        }
+        return Variant(dividend / divisor);
     }
     if (op == TBinOp::IntDiv || op == TBinOp::Mod) {
         int x = a.AsInteger(), y = b.AsInteger();
@@ -70,8 +74,10 @@ Variant Arithmetic(TBinOp op, const Variant& a, const Variant& b) {
     }
     case TNumClass::Currency:
         if (op != TBinOp::Mul) {
-            std::int64_t x = a.AsCurrencyUnits(), y = b.AsCurrencyUnits();
-            return Variant::FromCurrencyUnits(op == TBinOp::Add ? x + y : x - y);
+            std::int64_t x = a.AsCurrencyUnits(), y = b.AsCurrencyUnits(), r = 0;
+            if (op == TBinOp::Add ? __builtin_add_overflow(x, y, &r) : __builtin_sub_overflow(x, y, &r))
+                throw EOverflow("Floating point overflow");
+            return Variant::FromCurrencyUnits(r);
         }
         return Variant::FromCurrency(a.AsDouble() * b.AsDouble());
     case TNumClass::Double:

@@ -118,8 +118,9 @@ TStmtPtr TScriptParser::ParseFor() {
     auto* var = dynamic_cast<TVarExprBase*>(counter.get());
     if (!var)
         Error("For loop counter must be a variable", name);
-    if (var->Type != TTypeKind::Integer && var->Type != TTypeKind::Variant)
-        Error("For loop counter must be an Integer variable", name);
+    if (var->Type != TTypeKind::Integer && var->Type != TTypeKind::Variant &&
+        var->Type != TTypeKind::String && var->Type != TTypeKind::Boolean)
+        Error("For loop counter must be an ordinal variable", name);
     Expect(TTok::Assign);
     TExprPtr from = ParseExpr();
     bool down = Tok().Kind == TTok::KwDownto;

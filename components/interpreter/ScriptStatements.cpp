@@ -110,7 +110,11 @@ public:
     std::vector<const Variant*> Constants; // per term: its value when it is a constant text
 };
 
-template <TAccess A> class TForStmt final : public TStmt {
+// What a for loop counts: integers, or the characters or Booleans of a Char or Boolean counter, each by its
+// ordinal.
+enum class TCounter : std::uint8_t { Integer, Char, Boolean };
+
+template <TAccess A, TCounter C> class TForStmt final : public TStmt {
 public:
     TForStmt(int line, int column, TVarPlace place, TExprPtr from, TExprPtr to, bool down, TStmtPtr body)
         : TStmt(line, column), Place(place), From(std::move(from)), To(std::move(to)), Down(down),
@@ -118,11 +122,17 @@ public:
 
     TFlow Exec(TRunContext& ctx) const override {
         ctx.Step(Line, Column);
-        std::int64_t from = From->Eval(ctx).AsInteger();
-        std::int64_t to = To->Eval(ctx).AsInteger();
+        std::int64_t from = Ordinal(From->Eval(ctx));
+        std::int64_t to = Ordinal(To->Eval(ctx));
         std::int64_t step = Down ? -1 : 1;
         for (std::int64_t i = from; Down ? i >= to : i <= to; i += step) {
-            SlotOf<A>(ctx, Place.Level, Place.Slot).AssignInteger(static_cast<int>(i));
+            Variant& counter = SlotOf<A>(ctx, Place.Level, Place.Slot);
+            if constexpr (C == TCounter::Integer)
+                counter.AssignInteger(static_cast<int>(i));
+            else if constexpr (C == TCounter::Char)
+                counter = Variant(std::string(1, static_cast<char>(i)));
+            else
+                counter = Variant(i != 0);
             ctx.Step(Line, Column);
             if (!Body)
                 continue;
@@ -139,7 +149,24 @@ public:
     TExprPtr To;
     bool Down;
     TStmtPtr Body;
+
+private:
+    std::int64_t Ordinal(const Variant& bound) const {
+        if constexpr (C == TCounter::Integer) {
+            return bound.AsInteger();
+        } else if constexpr (C == TCounter::Char) {
+            if (!bound.IsString() || bound.StringValue().size() != 1)
+                Fail("The bounds of a Char loop counter must be characters");
+            return static_cast<unsigned char>(bound.StringValue()[0]);
+        } else {
+            return bound.AsBoolean() ? 1 : 0;
+        }
+    }
 };
+
+template <TAccess A> using TIntegerForStmt = TForStmt<A, TCounter::Integer>;
+template <TAccess A> using TCharForStmt = TForStmt<A, TCounter::Char>;
+template <TAccess A> using TBooleanForStmt = TForStmt<A, TCounter::Boolean>;
 
 } // namespace
 
@@ -157,8 +184,17 @@ TStmtPtr MakeAppendStmt(int line, int column, const TVarExprBase& target, std::v
 
 TStmtPtr MakeForStmt(int line, int column, const TVarExprBase& counter, TExprPtr from, TExprPtr to, bool down,
                      TStmtPtr body) {
-    return ByAccess<TForStmt, TStmt>(counter.Place.Access, line, column, counter.Place, std::move(from),
-                                     std::move(to), down, std::move(body));
+    switch (counter.Type) {
+    case TTypeKind::String:
+        return ByAccess<TCharForStmt, TStmt>(counter.Place.Access, line, column, counter.Place,
+                                             std::move(from), std::move(to), down, std::move(body));
+    case TTypeKind::Boolean:
+        return ByAccess<TBooleanForStmt, TStmt>(counter.Place.Access, line, column, counter.Place,
+                                                std::move(from), std::move(to), down, std::move(body));
+    default:
+        return ByAccess<TIntegerForStmt, TStmt>(counter.Place.Access, line, column, counter.Place,
+                                                std::move(from), std::move(to), down, std::move(body));
+    }
 }
 
 TFlow TBlockStmt::Exec(TRunContext& ctx) const {

@@ -122,8 +122,10 @@ Variant Variant::FromCurrencyUnits(std::int64_t units) noexcept {
 }
 
 Variant Variant::FromCurrency(double value) {
-    double units = std::nearbyint(value * CurrencyScale);
-    if (!(std::fabs(units) < 9.2e18))
+    // Scaled in extended precision, as the FPU does it, so that the large amounts a Currency holds (up to
+    // 922337203685477.5807) keep their last unit; the range is exactly that of the 64-bit units.
+    long double units = std::nearbyint(static_cast<long double>(value) * 10000.0L);
+    if (!(units >= -0x1p63L && units < 0x1p63L))
         throw EOverflow("Floating point overflow");
     return FromCurrencyUnits(static_cast<std::int64_t>(units));
 }
@@ -348,6 +350,8 @@ std::string_view Variant::TypeName(TVarType type) noexcept {
 }
 
 std::string FloatToStr(double value) {
+    if (value == 0.0) // also the negative zero that -x and x * -1 give for a zero x: Pascal writes no sign
+        return "0";
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))

@@ -171,7 +171,7 @@ inline int Variant::ArrayLow() const noexcept {
 }
 
 // Delphi-style number texts: general format with up to 15 significant digits and the locale's decimal
-// separator ("0.1", "1E20", "1.5E-5").
+// separator ("0.1", "1E20", "1.5E-5"); scientific below 0.0001, and a zero without a sign.
 std::string FloatToStr(double value);
 // Parses an integer (decimal or "$" hexadecimal, surrounding blanks allowed); false when the text is not one.
 bool TryStrToInt(std::string_view text, int& value);

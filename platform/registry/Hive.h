@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kalmora::registry {
 
@@ -48,5 +49,13 @@ private:
     HiveId FId;
     std::string FPath;
 };
+
+// Modify for several hives as one change: each is locked (in the order given, the same order for every
+// caller), read and changed by `change` with its index, and every changed one is written beside itself
+// before the first is renamed into place. When one cannot be read, parsed, written or replaced, none is
+// changed, and `error` names that hive.
+RegStatus ModifyHives(const std::vector<THive>& hives,
+                      const std::function<RegStatus(size_t index, TRegNode& root)>& change,
+                      std::string* error = nullptr);
 
 } // namespace kalmora::registry

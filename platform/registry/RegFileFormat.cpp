@@ -6,37 +6,59 @@
 #include <charconv>
 #include <cstdio>
 
+// The grammar, as the registry editor reads it (ws: blanks and tabs; a line ends at CR LF, LF or CR):
+//
+//   file     = header { EOL line }
+//   header   = ws* ( "Windows Registry Editor Version 5.00" | "REGEDIT4" ) ws*     the very first line
+//   line     = ws* ( "" | ";" any | "#" any | key | value ) ws*
+//   key      = "[" [ "-" ] root [ "\" path ] "]"        root: HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER
+//   value    = ( quoted | "@" ) ws* "=" ws* data
+//   data     = ( "-" | quoted | "str(2):" quoted | "dword:" ws* 1*8hex ) ws* [ ";" any ]
+//            | "hex" [ "(" 1*8hex ")" ] ":" hexlist
+//   quoted   = '"' { char | "\\" | '\"' } '"'            "\0" refused; any other "\" stands for itself
+//   hexlist  = ws* [ byte { ws* "," ws* byte } [ ws* "," ] ] ws* [ ";" any ]       the value ends here
+//            | ws* [ byte { ws* "," ws* byte } ws* "," ] ws* "\" ws* [ ";" any ]  continued on the next line
+//   A continuation line holds at least one byte and goes on like hexlist. Blank lines and ";" lines inside
+//   a continuation are skipped; a "#" line ends the value as refused; the end of the file ends it as read.
+//
+// A UTF-16LE file (byte order mark FF FE) and a UTF-8 file with its byte order mark carry the version 5
+// header; without a mark the header decides: version 5 is UTF-8, REGEDIT4 is 8-bit text in Windows-1252.
+// hex(1), hex(2) and hex(7) data are text in the file's form: UTF-16LE under version 5, Windows-1252 under
+// REGEDIT4; they are stored as UTF-8 text like every other string. A line the grammar refuses is reported
+// and skipped; so are values under a refused or a deletion key line.
+
 namespace kalmora::registry {
 namespace {
 
 constexpr std::string_view Utf16Bom = "\xFF\xFE";
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view AnsiHeader = "REGEDIT4";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+void SkipBlanks(std::string_view s, size_t& pos) {
+    while (pos < s.size() && IsBlank(s[pos]))
+        ++pos;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
 }
 
-// Reads a quoted string starting at s[pos] == '"'; pos ends after the closing quote.
-bool ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
-    ++pos;
-    out.clear();
-    while (pos < s.size()) {
-        char c = s[pos++];
-        if (c == '"')
-            return true;
-        if (c == '\\' && pos < s.size() && (s[pos] == '\\' || s[pos] == '"'))
-            c = s[pos++];
-        out += c;
-    }
-    return false;
+// Nothing but blanks and perhaps a ";" comment from `pos` on.
+bool EndsHere(std::string_view s, size_t pos) {
+    SkipBlanks(s, pos);
+    return pos == s.size() || s[pos] == ';';
 }
 
 int HexDigit(char c) {
@@ -49,157 +71,263 @@ int HexDigit(char c) {
     return -1;
 }
 
-// "xx,xx,..." with blanks and continuation backslashes already joined away.
-bool ReadHexList(std::string_view s, std::string& out) {
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+// A quoted string from s[pos] == '"'; pos ends after the closing quote. Empty result: fine, else the fault.
+std::string ReadQuoted(std::string_view s, size_t& pos, std::string& out) {
+    ++pos;
     out.clear();
-    s = TrimBlanks(s);
-    if (s.empty())
-        return true;
+    while (pos < s.size()) {
+        char c = s[pos++];
+        if (c == '"')
+            return {};
+        if (c == '\\' && pos < s.size()) {
+            if (s[pos] == '0')
+                return "\\0 in a quoted string";
+            if (s[pos] == '\\' || s[pos] == '"')
+                c = s[pos++];
+        }
+        out += c;
+    }
+    return "quoted string without closing '\"'";
+}
+
+enum class THexLine { Ends, Continues, Fault };
+
+// One line's share of a hex list, appended to `out`.
+THexLine ReadHexLine(std::string_view s, bool continuation, std::string& out) {
     size_t pos = 0;
-    for (;;) {
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
-            ++pos;
-        if (pos + 2 > s.size())
-            return false;
-        int hi = HexDigit(s[pos]), lo = HexDigit(s[pos + 1]);
-        if (hi < 0 || lo < 0)
-            return false;
-        out += static_cast<char>(hi * 16 + lo);
+    bool anyByte = false, trailingComma = false;
+    SkipBlanks(s, pos);
+    while (pos < s.size() && HexDigit(s[pos]) >= 0) {
+        if (pos + 1 >= s.size() || HexDigit(s[pos + 1]) < 0)
+            return THexLine::Fault;
+        out += static_cast<char>(HexDigit(s[pos]) * 16 + HexDigit(s[pos + 1]));
         pos += 2;
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
-            ++pos;
-        if (pos == s.size())
-            return true;
-        if (s[pos] != ',')
-            return false;
+        anyByte = true;
+        trailingComma = false;
+        SkipBlanks(s, pos);
+        if (pos == s.size() || s[pos] != ',')
+            break;
         ++pos;
-        // regedit ends a wrapped list with a comma before the backslash: allow a trailing comma.
-        while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t'))
-            ++pos;
-        if (pos == s.size())
-            return true;
+        trailingComma = true;
+        SkipBlanks(s, pos);
     }
+    if (pos == s.size() || s[pos] == ';')
+        return THexLine::Ends;
+    if (s[pos] != '\\' || (anyByte && !trailingComma) || (!anyByte && continuation))
+        return THexLine::Fault;
+    return EndsHere(s, pos + 1) ? THexLine::Continues : THexLine::Fault;
 }
 
-// regedit writes REG_EXPAND_SZ as UTF-16LE bytes ending in a NUL unit. Only data of exactly that shape is
-// converted: UTF-8 text with its one NUL never has it, so data this store wrote itself stays as it is.
-void ConvertRegeditExpandString(std::string& data) {
-    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 1] != 0 || data[data.size() - 2] != 0)
-        return;
-    for (size_t i = 0; i + 2 < data.size(); i += 2)
-        if (data[i] == 0 && data[i + 1] == 0)
+// Text data given as hex bytes, in the form the file carries text in.
+bool DecodeText(std::string_view bytes, bool ansi, std::string& text) {
+    if (ansi) {
+        text = text::Windows1252ToUtf8(bytes);
+        return true;
+    }
+    return text::Utf16LeToUtf8(bytes, text);
+}
+
+std::string UpToNul(std::string_view text) {
+    return std::string(text.substr(0, text.find('\0')));
+}
+
+class TParser {
+public:
+    TParser(std::vector<std::string_view> lines, bool ansi, TRegFileContent& content)
+        : FLines(std::move(lines)), FAnsi(ansi), FContent(content) {}
+
+    void Run() {
+        for (FIndex = 1; FIndex < FLines.size(); ++FIndex) {
+            const std::string_view line = TrimBlanks(FLines[FIndex]);
+            if (line.empty() || line.front() == ';' || line.front() == '#')
+                continue;
+            if (line.find('\0') != std::string_view::npos)
+                Refuse(FIndex, "NUL character");
+            else if (line.front() == '[')
+                KeyLine(line);
+            else if (line.front() == '"' || line.front() == '@')
+                ValueLine(line);
+            else
+                Refuse(FIndex, "unknown line");
+        }
+    }
+
+private:
+    enum class TState { NoKey, Key, RefusedKey, Deletion };
+
+    void Refuse(size_t index, std::string reason) {
+        FContent.Refused.push_back({index + 1, std::move(reason)});
+    }
+
+    void KeyLine(std::string_view line) {
+        FState = TState::RefusedKey;
+        if (line.size() < 2 || line.back() != ']')
+            return Refuse(FIndex, "key line without closing ']'");
+        auto inner = line.substr(1, line.size() - 2);
+        TRegFileSection section;
+        section.Remove = !inner.empty() && inner.front() == '-';
+        if (section.Remove)
+            inner.remove_prefix(1);
+        const auto slash = inner.find('\\');
+        const auto root = inner.substr(0, slash);
+        if (NamesEqual(root, HiveRootName(HiveId::LocalMachine)))
+            section.Hive = HiveId::LocalMachine;
+        else if (NamesEqual(root, HiveRootName(HiveId::CurrentUser)))
+            section.Hive = HiveId::CurrentUser;
+        else
+            return Refuse(FIndex, "unknown hive root '" + std::string(root) + "'");
+        section.Path = slash == std::string_view::npos ? std::string() : std::string(inner.substr(slash + 1));
+        if (!IsValidKeyPath(section.Path))
+            return Refuse(FIndex, "invalid key path");
+        FState = section.Remove ? TState::Deletion : TState::Key;
+        FContent.Sections.push_back(std::move(section));
+    }
+
+    void ValueLine(std::string_view line) {
+        const size_t first = FIndex;
+        TRegFileEntry entry;
+        std::string fault = ReadValue(line, entry);
+        if (!fault.empty())
+            return Refuse(first, fault);
+        switch (FState) {
+        case TState::NoKey:
+            return Refuse(first, "value outside of a key section");
+        case TState::RefusedKey:
+            return Refuse(first, "value under a refused key line");
+        case TState::Deletion:
+            return Refuse(first, "value under a key deletion line");
+        case TState::Key:
+            FContent.Sections.back().Entries.push_back(std::move(entry));
             return;
-    std::string text;
-    if (!text::Utf16LeToUtf8(std::string_view(data).substr(0, data.size() - 2), text))
-        return;
-    data = StringData(text);
-}
+        }
+    }
 
-bool ParseValue(std::string_view text, TRegFileEntry& entry, std::string& fault) {
-    if (text == "-") {
-        entry.Remove = true;
-        return true;
+    std::string ReadValue(std::string_view line, TRegFileEntry& entry) {
+        size_t pos = 0;
+        if (line.front() == '@') {
+            pos = 1;
+        } else if (std::string fault = ReadQuoted(line, pos, entry.Name); !fault.empty()) {
+            return fault;
+        }
+        if (!IsValidValueName(entry.Name))
+            return "invalid value name";
+        SkipBlanks(line, pos);
+        if (pos == line.size() || line[pos] != '=')
+            return "missing '=' after the value name";
+        ++pos;
+        SkipBlanks(line, pos);
+        return ReadData(line.substr(pos), entry);
     }
-    if (!text.empty() && text.front() == '"') {
+
+    std::string ReadData(std::string_view text, TRegFileEntry& entry) {
+        if (!text.empty() && text.front() == '-') {
+            entry.Remove = true;
+            return EndsHere(text, 1) ? std::string() : "malformed value deletion";
+        }
+        if (!text.empty() && text.front() == '"')
+            return ReadString(text, REG_SZ, entry);
+        if (StartsWithNoCase(text, "str(2):\""))
+            return ReadString(text.substr(7), REG_EXPAND_SZ, entry);
+        if (StartsWithNoCase(text, "dword:"))
+            return ReadDword(text.substr(6), entry);
+        if (StartsWithNoCase(text, "hex"))
+            return ReadHex(text.substr(3), entry);
+        return "unknown value form";
+    }
+
+    static std::string ReadString(std::string_view text, std::uint32_t type, TRegFileEntry& entry) {
         size_t pos = 0;
         std::string value;
-        if (!ReadQuoted(text, pos, value) || !TrimBlanks(text.substr(pos)).empty()) {
-            fault = "malformed string value";
-            return false;
-        }
-        entry.Type = REG_SZ;
+        if (std::string fault = ReadQuoted(text, pos, value); !fault.empty())
+            return fault;
+        if (!EndsHere(text, pos))
+            return "text after the closing '\"'";
+        entry.Type = type;
         entry.Data = StringData(value);
-        return true;
+        return {};
     }
-    if (StartsWithNoCase(text, "str(2):")) {
-        text.remove_prefix(7);
+
+    static std::string ReadDword(std::string_view text, TRegFileEntry& entry) {
         size_t pos = 0;
-        std::string value;
-        if (text.empty() || text.front() != '"' || !ReadQuoted(text, pos, value) ||
-            !TrimBlanks(text.substr(pos)).empty()) {
-            fault = "malformed str(2) value";
-            return false;
-        }
-        entry.Type = REG_EXPAND_SZ;
-        entry.Data = StringData(value);
-        return true;
-    }
-    if (StartsWithNoCase(text, "dword:")) {
-        auto digits = TrimBlanks(text.substr(6));
+        SkipBlanks(text, pos);
+        const size_t start = pos;
+        while (pos < text.size() && HexDigit(text[pos]) >= 0)
+            ++pos;
         std::uint32_t value = 0;
-        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
-        if (digits.empty() || digits.size() > 8 || ec != std::errc() ||
-            end != digits.data() + digits.size()) {
-            fault = "malformed dword value";
-            return false;
-        }
+        if (pos == start || pos - start > 8 || !EndsHere(text, pos))
+            return "malformed dword value";
+        std::from_chars(text.data() + start, text.data() + pos, value, 16);
         entry.Type = REG_DWORD;
         entry.Data = DwordData(value);
-        return true;
+        return {};
     }
-    if (StartsWithNoCase(text, "hex")) {
-        text.remove_prefix(3);
+
+    std::string ReadHex(std::string_view text, TRegFileEntry& entry) {
         std::uint32_t type = REG_BINARY;
         if (!text.empty() && text.front() == '(') {
-            auto close = text.find(')');
-            auto digits = text.substr(1, close == std::string_view::npos ? 0 : close - 1);
+            const auto close = text.find(')');
+            const auto digits = text.substr(1, close == std::string_view::npos ? 0 : close - 1);
             auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), type, 16);
             if (close == std::string_view::npos || digits.empty() || digits.size() > 8 || ec != std::errc() ||
-                end != digits.data() + digits.size()) {
-                fault = "malformed hex type";
-                return false;
-            }
+                end != digits.data() + digits.size())
+                return "malformed hex type";
             text.remove_prefix(close + 1);
         }
-        if (text.empty() || text.front() != ':') {
-            fault = "missing ':' after hex";
-            return false;
+        if (text.empty() || text.front() != ':')
+            return "missing ':' after hex";
+        std::string data;
+        THexLine state = ReadHexLine(text.substr(1), false, data);
+        while (state == THexLine::Continues && FIndex + 1 < FLines.size()) {
+            const std::string_view next = TrimBlanks(FLines[++FIndex]);
+            if (next.empty() || next.front() == ';')
+                continue;
+            if (next.front() == '#')
+                return "'#' comment inside hex data continued over lines";
+            if (next.find('\0') != std::string_view::npos)
+                return "NUL character in hex data continued on line " + std::to_string(FIndex + 1);
+            state = ReadHexLine(next, true, data);
+            if (state == THexLine::Fault)
+                return "malformed hex data continued on line " + std::to_string(FIndex + 1);
         }
-        if (!ReadHexList(text.substr(1), entry.Data)) {
-            fault = "malformed hex data";
-            return false;
-        }
+        if (state == THexLine::Fault)
+            return "malformed hex data";
         entry.Type = type;
-        if (type == REG_EXPAND_SZ)
-            ConvertRegeditExpandString(entry.Data);
-        return true;
+        if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+            entry.Data = std::move(data);
+            return {};
+        }
+        std::string decoded;
+        if (!DecodeText(data, FAnsi, decoded))
+            return "hex(" + std::to_string(type) + ") data is not UTF-16LE text";
+        entry.Data = type == REG_MULTI_SZ ? decoded : StringData(UpToNul(decoded));
+        return {};
     }
-    fault = "unknown value form";
-    return false;
-}
 
-bool ParseSectionLine(std::string_view line, TRegFileSection& section, std::string& fault) {
-    if (line.size() < 2 || line.back() != ']') {
-        fault = "section line without closing ']'";
-        return false;
-    }
-    auto inner = line.substr(1, line.size() - 2);
-    section.Remove = !inner.empty() && inner.front() == '-';
-    if (section.Remove)
-        inner.remove_prefix(1);
-    auto slash = inner.find('\\');
-    auto root = inner.substr(0, slash);
-    if (NamesEqual(root, HiveRootName(HiveId::LocalMachine)))
-        section.Hive = HiveId::LocalMachine;
-    else if (NamesEqual(root, HiveRootName(HiveId::CurrentUser)))
-        section.Hive = HiveId::CurrentUser;
-    else {
-        fault = "unknown hive root '" + std::string(root) + "'";
-        return false;
-    }
-    section.Path = slash == std::string_view::npos ? std::string() : std::string(inner.substr(slash + 1));
-    if (!IsValidKeyPath(section.Path)) {
-        fault = "invalid key path";
-        return false;
-    }
-    return true;
-}
+    std::vector<std::string_view> FLines;
+    bool FAnsi;
+    TRegFileContent& FContent;
+    size_t FIndex = 0;
+    TState FState = TState::NoKey;
+};
 
-bool IsCleanText(const std::string& data) {
-    if (data.empty() || data.back() != '\0')
-        return false;
-    return std::none_of(data.begin(), data.end() - 1,
-                        [](char c) { return c == '\0' || c == '\r' || c == '\n'; });
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 std::string Quote(std::string_view text) {
@@ -234,27 +362,48 @@ std::string HexValue(std::string prefix, const std::string& data) {
     return out;
 }
 
+std::string TypePrefix(std::uint32_t type) {
+    if (type == REG_BINARY)
+        return "hex:";
+    char prefix[24];
+    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(type));
+    return prefix;
+}
+
+// Text as version 5 carries it in hex: UTF-16LE. Data that is not UTF-8 never gets here (CanWriteValue).
+std::string Utf16(std::string_view text) {
+    std::string units;
+    text::Utf8ToUtf16Le(text, units);
+    return units;
+}
+
 std::string FormatValue(const TRegValue& value) {
     std::string line = value.Name.empty() ? std::string("@") : Quote(value.Name);
     line += '=';
-    const std::string text = IsCleanText(value.Data) ? value.Data.substr(0, value.Data.size() - 1) : "";
-    if (value.Type == REG_SZ && IsCleanText(value.Data))
-        return line + Quote(text);
-    if (value.Type == REG_EXPAND_SZ && IsCleanText(value.Data))
-        return line + "str(2):" + Quote(text);
-    if (value.Type == REG_DWORD && value.Data.size() == 4) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | static_cast<unsigned char>(value.Data[static_cast<size_t>(i)]);
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "dword:%08x", v);
-        return line + buffer;
+    const std::string text = UpToNul(value.Data);
+    switch (value.Type) {
+    case REG_SZ:
+        if (!HasLineBreak(text))
+            return line + Quote(text);
+        return HexValue(line + TypePrefix(REG_SZ), Utf16(StringData(text)));
+    case REG_EXPAND_SZ:
+        if (!HasLineBreak(text))
+            return line + "str(2):" + Quote(text);
+        return HexValue(line + TypePrefix(REG_EXPAND_SZ), Utf16(StringData(text)));
+    case REG_MULTI_SZ:
+        return HexValue(line + TypePrefix(REG_MULTI_SZ), Utf16(value.Data));
+    case REG_DWORD:
+        if (value.Data.size() == 4) {
+            std::uint32_t v = 0;
+            for (int i = 3; i >= 0; --i)
+                v = (v << 8) | static_cast<unsigned char>(value.Data[static_cast<size_t>(i)]);
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "dword:%08x", v);
+            return line + buffer;
+        }
+        break;
     }
-    if (value.Type == REG_BINARY)
-        return HexValue(line + "hex:", value.Data);
-    char prefix[24];
-    std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.Type));
-    return HexValue(line + prefix, value.Data);
+    return HexValue(line + TypePrefix(value.Type), value.Data);
 }
 
 void FormatNode(const TRegNode& node, const std::string& path, bool isRoot, std::string& out) {
@@ -268,95 +417,49 @@ void FormatNode(const TRegNode& node, const std::string& path, bool isRoot, std:
         FormatNode(sub, path + "\\" + sub.Name, false, out);
 }
 
+bool IsHeader(std::string_view line, bool unicode) {
+    line = TrimBlanks(line);
+    return line == RegFileHeader || (!unicode && line == AnsiHeader);
+}
+
 } // namespace
 
 bool ParseRegFile(std::string_view text, TRegFileContent& content, std::string& error) {
-    content.Sections.clear();
+    content = TRegFileContent();
     std::string converted;
+    bool unicode = false;
     if (text.substr(0, 2) == Utf16Bom) {
         if (!text::Utf16LeToUtf8(text.substr(2), converted)) {
             error = "broken UTF-16 text";
             return false;
         }
         text = converted;
+        unicode = true;
     } else if (text.substr(0, 3) == Utf8Bom) {
         text.remove_prefix(3);
+        unicode = true;
     }
-
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-
-    auto fail = [&](size_t index, const std::string& fault) {
-        error = "line " + std::to_string(index + 1) + ": " + fault;
-        return false;
-    };
-
-    bool haveHeader = false;
-    TRegFileSection* section = nullptr;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = TrimBlanks(lines[i]);
-        if (line.empty() || line.front() == ';')
-            continue;
-        if (line.find('\0') != std::string_view::npos)
-            return fail(i, "NUL character");
-        if (!haveHeader) {
-            if (line != RegFileHeader && line != "REGEDIT4")
-                return fail(i, "not a registry file (header missing)");
-            haveHeader = true;
-            continue;
-        }
-        if (line.front() == '[') {
-            TRegFileSection parsed;
-            std::string fault;
-            if (!ParseSectionLine(line, parsed, fault))
-                return fail(i, fault);
-            section = &content.Sections.emplace_back(std::move(parsed));
-            continue;
-        }
-        if (!section)
-            return fail(i, "value outside of a key section");
-        TRegFileEntry entry;
-        size_t pos = 0;
-        if (line.front() == '@') {
-            pos = 1;
-        } else if (line.front() == '"') {
-            if (!ReadQuoted(line, pos, entry.Name))
-                return fail(i, "unterminated value name");
-        } else {
-            return fail(i, "unknown line");
-        }
-        if (!IsValidValueName(entry.Name))
-            return fail(i, "invalid value name");
-        auto rest = TrimBlanks(line.substr(pos));
-        if (rest.empty() || rest.front() != '=')
-            return fail(i, "missing '=' after the value name");
-        std::string valueText(TrimBlanks(rest.substr(1)));
-        // Hex lists go on over lines that end in a backslash.
-        const size_t firstLine = i;
-        while (StartsWithNoCase(valueText, "hex") && !valueText.empty() && valueText.back() == '\\') {
-            valueText.pop_back();
-            if (++i >= lines.size())
-                return fail(firstLine, "hex data continues past the end of the file");
-            valueText += TrimBlanks(lines[i]);
-        }
-        std::string fault;
-        if (section->Remove)
-            return fail(firstLine, "value in a key deletion section");
-        if (!ParseValue(valueText, entry, fault))
-            return fail(firstLine, fault);
-        section->Entries.push_back(std::move(entry));
-    }
-    if (!haveHeader) {
-        error = "not a registry file (header missing)";
+    std::vector<std::string_view> lines = SplitLines(text);
+    if (lines.empty() || !IsHeader(lines[0], unicode)) {
+        const bool later = std::any_of(lines.begin(), lines.end(),
+                                       [&](std::string_view line) { return IsHeader(line, unicode); });
+        error =
+            later ? "line 1: the header is not on the first line" : "not a registry file (header missing)";
         return false;
     }
+    const bool ansi = TrimBlanks(lines[0]) == AnsiHeader;
+    if (ansi) {
+        converted = text::Windows1252ToUtf8(text);
+        lines = SplitLines(converted);
+    }
+    TParser(std::move(lines), ansi, content).Run();
     return true;
+}
+
+std::string FirstRefusal(const TRegFileContent& content) {
+    if (content.Refused.empty())
+        return {};
+    return "line " + std::to_string(content.Refused.front().Line) + ": " + content.Refused.front().Reason;
 }
 
 void ApplySections(const TRegFileContent& content, HiveId hive, TRegNode& root) {
@@ -375,6 +478,17 @@ void ApplySections(const TRegFileContent& content, HiveId hive, TRegNode& root) 
                 node.SetValue(entry.Name, entry.Type, entry.Data);
         }
     }
+}
+
+bool CanWriteValue(std::uint32_t type, std::string_view data) {
+    std::string units;
+    if (type == REG_MULTI_SZ)
+        return text::Utf8ToUtf16Le(data, units);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        const std::string text = UpToNul(data);
+        return !HasLineBreak(text) || text::Utf8ToUtf16Le(text, units);
+    }
+    return true;
 }
 
 std::string FormatRegSections(const TRegNode& root, HiveId hive) {

@@ -1,5 +1,7 @@
 #include "RegKey.h"
 
+#include "RegFileFormat.h"
+
 namespace kalmora::registry {
 
 RegStatus TRegKey::Open(const THive& hive, std::string_view path, TRegKey& key, std::string* error) {
@@ -44,8 +46,11 @@ RegStatus TRegKey::QueryValue(std::string_view name, TRegValue& value) const {
 }
 
 RegStatus TRegKey::SetValue(std::string_view name, std::uint32_t type, std::string data, std::string* error) {
-    if (!IsValidValueName(name))
+    if (!IsValidValueName(name) || !CanWriteValue(type, data))
         return RegStatus::InvalidArgument;
+    // The hive keeps a string as its text up to the first NUL and one NUL; the snapshot keeps what it keeps.
+    if (type == REG_SZ || type == REG_EXPAND_SZ)
+        data = StringData(std::string_view(data).substr(0, data.find('\0')));
     RegStatus status = FHive.Modify(
         [&](TRegNode& root) {
             root.Create(FPath).SetValue(name, type, data);

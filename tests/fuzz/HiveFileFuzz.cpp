@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (HiveId hive : {HiveId::LocalMachine, HiveId::CurrentUser}) {
         std::string written = WriteBack(content, hive);
         TRegFileContent reread;
-        if (!ParseRegFile(written, reread, error))
+        if (!ParseRegFile(written, reread, error) || !reread.Refused.empty())
             std::abort(); // a hive we wrote that we cannot read back would be lost at the next write
         if (WriteBack(reread, hive) != written)
             std::abort();

@@ -1,4 +1,6 @@
 #include "UpdaterRunFixture.h"
+#include "support/ToolProcess.h"
+#include "text/Unicode.h"
 
 #include <cctype>
 #include <csignal>
@@ -494,17 +496,53 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST_F(UpdaterRun, GarbageHiveIsNamedAndLeftByteForByte) {
-    const std::string garbage =
-        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\n\"x\"=";
-    std::ofstream(root + "/HKLM.reg", std::ios::binary | std::ios::trunc) << garbage;
-    const std::string cwd = root + "/cwd";
-    fs::create_directories(cwd);
-    EXPECT_EQ(Run({}, cwd), 3);
-    ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
-    EXPECT_NE(Stderr.find(root + "/HKLM.reg"), std::string::npos) << Stderr;
-    EXPECT_EQ(ReadTree(root)["HKLM.reg"], garbage);
-    EXPECT_TRUE(fs::is_empty(cwd));
-    EXPECT_TRUE(server.Requests().empty());
+    // A torn file, and one with a line that the registry editor would skip: rewritten, it would lose it.
+    for (const std::string garbage :
+         {"Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\n\"x\"=",
+          "Windows Registry Editor Version 5.00\n; "
+          "fine\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"Retries\"=dword:1z\n"}) {
+        std::ofstream(root + "/HKLM.reg", std::ios::binary | std::ios::trunc) << garbage;
+        const std::string cwd = root + "/cwd";
+        fs::create_directories(cwd);
+        EXPECT_EQ(Run({}, cwd), 3);
+        ASSERT_EQ(StderrLines().size(), 1u) << Stderr;
+        EXPECT_NE(Stderr.find(root + "/HKLM.reg"), std::string::npos) << Stderr;
+        EXPECT_EQ(ReadTree(root)["HKLM.reg"], garbage);
+        EXPECT_TRUE(fs::is_empty(cwd));
+        EXPECT_TRUE(server.Requests().empty());
+    }
+}
+
+TEST_F(UpdaterRun, ARegeditExportWithCommentsSetsUpBothHivesInOneImport) {
+    // As regedit exports it: UTF-16LE with its mark, CR LF, text as hex(1), a wrapped list; commented by
+    // hand.
+    const std::string exported =
+        "Windows Registry Editor Version 5.00\r\n\r\n; the practice's settings, moved from Windows\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\r\n\"DatabaseDir\"=\"" +
+        db +
+        "\" ; the database\r\n"
+        "\"InstallDir\"=\"" +
+        install +
+        "\"\r\n# the identifier of this installation\r\n"
+        "\"InstallationId\"=hex(1):30,00,30,00,30,00,30,00,41,00,31,00,42,00,32,00,\\\r\n"
+        "  ;wrapped as regedit wraps it\r\n  00,00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kalmora]\r\n"
+        "\"lastconfigupdate.dev\"=\"2026-12-01\" ;installed on the old machine\r\n";
+    std::string units;
+    ASSERT_TRUE(text::Utf8ToUtf16Le(exported, units));
+    std::ofstream(root + "/moved.reg", std::ios::binary) << "\xFF\xFE" << units;
+    fs::remove(Hives.MachineFile);
+    fs::remove(Hives.UserFile);
+    const TToolRun import = RunProgram(KALMORA_REG_TOOL, {"import", root + "/moved.reg"});
+    ASSERT_EQ(import.Exit, 0) << import.Err;
+    EXPECT_EQ(import.Err, "");
+
+    Manifest({{"dev", "2026-12-01", Package("dev", "1", NewDev)},
+              {"partner", "2026-12-02", Package("partner", "2", {{"partner/p.ini", "new"}})}});
+    EXPECT_EQ(Run(), 0) << Stderr;
+    EXPECT_FALSE(Requested("dev-1.zip")); // the per-user date from the export is the manifest's
+    EXPECT_TRUE(Requested("/kmdata/kmconfig/lic/A1B2.pwd"));
+    EXPECT_EQ(ReadTree(config + "partner"), (Tree{{"p.ini", "new"}}));
+    EXPECT_EQ(Recorded("partner"), "2026-12-02");
 }
 
 TEST_F(UpdaterRun, MalformedOverrideUrlIsNeverReplacedByTheBuiltInServer) {

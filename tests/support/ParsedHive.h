@@ -1,7 +1,7 @@
 #pragma once
 
 // The tree a text in the registry editor's format gives one hive; the test fails when the text does not
-// parse.
+// parse or a line of it is refused.
 
 #include "registry/RegFileFormat.h"
 
@@ -16,6 +16,7 @@ inline registry::TRegNode ParsedHive(std::string_view text,
     registry::TRegFileContent content;
     std::string error;
     EXPECT_TRUE(registry::ParseRegFile(text, content, error)) << error;
+    EXPECT_EQ(registry::FirstRefusal(content), "");
     registry::TRegNode root;
     registry::ApplySections(content, hive, root);
     return root;

@@ -114,14 +114,52 @@ TEST_F(RegTool, ImportMergesIntoTheHivesItNames) {
         RunTool({"import", "-"}, "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Kalmora]\n\"X\"=\"y\"\n").Exit, 0);
     EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "X"}).Out, "y\n");
 
-    // A malformed import changes nothing.
-    const std::string before = ReadFile(MachineFile);
-    TRun bad = RunTool({"import", "-"},
-                       "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"A\"=\"1\"\n\"B\"=dword:zz\n");
+    // Refused lines are skipped, one stderr line each, and the rest is imported.
+    WriteFile(Dir / "bad.reg",
+              "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"A\"=\"1\"\n\"B\"=dword:zz\n"
+              "\"C\"=hex:0\n\"D\"=hex(1):44,00 ;regedit's form\n");
+    TRun bad = RunTool({"import", Dir / "bad.reg"});
     EXPECT_EQ(bad.Exit, 1);
-    EXPECT_NE(bad.Err.find("line 4"), std::string::npos) << bad.Err;
+    EXPECT_EQ(bad.Err, "kalmora-reg: " + Dir / "bad.reg" + ":4: malformed dword value\nkalmora-reg: " +
+                           Dir / "bad.reg" + ":5: malformed hex data\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "A"}).Out, "1\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "D"}).Out, "D\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "B"}).Exit, 1);
+    // Without the header on its first line a file is refused whole.
+    const std::string before = ReadFile(MachineFile);
+    for (const char* text : {"\nREGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"A\"=\"2\"\n",
+                             "[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n\"A\"=\"2\"\n"}) {
+        TRun refused = RunTool({"import", "-"}, text);
+        EXPECT_EQ(refused.Exit, 1);
+        EXPECT_NE(refused.Err.find("header"), std::string::npos) << refused.Err;
+    }
     EXPECT_EQ(ReadFile(MachineFile), before);
     EXPECT_EQ(RunTool({"import", Dir / "absent.reg"}).Exit, 1);
+}
+
+TEST_F(RegTool, AnImportChangesBothHivesOrNeither) {
+    ASSERT_EQ(RunTool({"set", "HKLM\\Software\\Kalmora", "Old", "o"}).Exit, 0);
+    const std::string machine = ReadFile(MachineFile);
+    const std::string both = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n"
+                             "\"New\"=\"n\"\n[HKEY_CURRENT_USER\\Software\\Kalmora]\n\"Mine\"=\"m\"\n";
+    // A damaged per-user hive, then one whose new file cannot be written beside it.
+    ::mkdir((Dir / "home").c_str(), 0700);
+    WriteFile(UserFile, "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:zz\n");
+    TRun damaged = RunTool({"import", "-"}, both);
+    EXPECT_EQ(damaged.Exit, 1);
+    EXPECT_NE(damaged.Err.find(UserFile), std::string::npos) << damaged.Err;
+    EXPECT_EQ(ReadFile(MachineFile), machine);
+    ::unlink(UserFile.c_str());
+    ::mkdir((UserFile + ".tmp").c_str(), 0700);
+    TRun unwritable = RunTool({"import", "-"}, both);
+    EXPECT_EQ(unwritable.Exit, 1);
+    EXPECT_NE(unwritable.Err.find(UserFile), std::string::npos) << unwritable.Err;
+    EXPECT_EQ(ReadFile(MachineFile), machine);
+    EXPECT_FALSE(Exists(MachineFile + ".tmp"));
+    ::rmdir((UserFile + ".tmp").c_str());
+    EXPECT_EQ(RunTool({"import", "-"}, both).Exit, 0);
+    EXPECT_EQ(RunTool({"get", "HKCU\\Software\\Kalmora", "Mine"}).Out, "m\n");
+    EXPECT_EQ(RunTool({"get", "HKLM\\Software\\Kalmora", "New"}).Out, "n\n");
 }
 
 TEST_F(RegTool, ACorruptHiveIsReportedAndNeverOverwritten) {

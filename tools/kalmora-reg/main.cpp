@@ -4,6 +4,7 @@
 #include "registry/RegFileFormat.h"
 #include "registry/RegKey.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -92,6 +93,18 @@ std::string DisplayData(const TRegValue& value) {
     case REG_SZ:
     case REG_EXPAND_SZ:
         return value.Data.substr(0, value.Data.find('\0'));
+    case REG_MULTI_SZ: {
+        // One string a line; the empty string that ends the list is not one of them.
+        std::string lines;
+        for (size_t start = 0; start < value.Data.size();) {
+            size_t end = std::min(value.Data.find('\0', start), value.Data.size());
+            if (end == start)
+                break;
+            lines += (lines.empty() ? "" : "\n") + value.Data.substr(start, end - start);
+            start = end + 1;
+        }
+        return lines;
+    }
     case REG_DWORD:
         if (value.Data.size() == 4)
             return littleEndian(4);
@@ -238,23 +251,26 @@ int Import(const std::vector<std::string>& args) {
     std::string fault;
     if (!ParseRegFile(text, content, fault))
         return Failed(args[0] + ": " + fault);
-    for (HiveId id : {HiveId::LocalMachine, HiveId::CurrentUser}) {
-        bool named = false;
-        for (const auto& section : content.Sections)
-            named = named || section.Hive == id;
-        if (!named)
-            continue;
-        std::string error;
-        RegStatus status = THive::Standard(id).Modify(
-            [&](TRegNode& root) {
-                ApplySections(content, id, root);
-                return RegStatus::Ok;
-            },
-            &error);
-        if (status != RegStatus::Ok)
-            return Failed(status, error);
-    }
-    return ExitOk;
+    // As the registry editor does, a refused line is skipped and the rest imported; unlike it, each is named.
+    for (const auto& refused : content.Refused)
+        std::cerr << "kalmora-reg: " << args[0] << ":" << refused.Line << ": " << refused.Reason << "\n";
+    // Both hives change as one: a hive that cannot be read, parsed or replaced leaves the other as it was.
+    std::vector<THive> hives;
+    for (HiveId id : {HiveId::LocalMachine, HiveId::CurrentUser})
+        if (std::any_of(content.Sections.begin(), content.Sections.end(),
+                        [&](const TRegFileSection& section) { return section.Hive == id; }))
+            hives.push_back(THive::Standard(id));
+    std::string error;
+    RegStatus status = ModifyHives(
+        hives,
+        [&](size_t index, TRegNode& root) {
+            ApplySections(content, hives[index].Id(), root);
+            return RegStatus::Ok;
+        },
+        &error);
+    if (status != RegStatus::Ok)
+        return Failed(status, error);
+    return content.Refused.empty() ? ExitOk : ExitFailed;
 }
 
 } // namespace

@@ -41,6 +41,15 @@ TEST_F(LanguageTest, DivisionByZeroRaisesEZeroDivideForFloatsAndEDivByZeroForInt
     EXPECT_THROW(Program.Run(), EDivByZero);
 }
 
+TEST_F(LanguageTest, CurrencyBeyondItsRangeRaisesEOverflow) {
+    for (const char* script : {"var c: Currency; begin c := 922337203685477; c := c + c end.",
+                               "var c: Currency; begin c := -922337203685477; c := c - 1 end.",
+                               "var c: Currency; begin c := 922337203685478 end."}) {
+        Program.SetSource(script);
+        EXPECT_THROW(Program.Run(), EOverflow) << script;
+    }
+}
+
 TEST_F(LanguageTest, ControlFlowStatements) {
     std::string script = R"(
 var i, n: Integer; s: string;

@@ -48,6 +48,9 @@ TEST(VariantTest, CurrencyAndDateKeepTheirUnits) {
     EXPECT_EQ(price.AsString(), "12.3456");
     EXPECT_EQ(Variant(7).AsCurrencyUnits(), 70000);
     EXPECT_THROW(Variant::FromCurrency(1e300), EOverflow);
+    EXPECT_EQ(Variant::FromCurrency(922337203685477.0).CurrencyUnits(), 9223372036854770000)
+        << "the largest amounts keep their last unit";
+    EXPECT_EQ(Variant::FromCurrency(-922337203685477.0).CurrencyUnits(), -9223372036854770000);
     Variant day = Variant::FromDateTime(2.5);
     EXPECT_EQ(day.Type(), TVarType::Date);
     EXPECT_EQ(day.AsDateTime(), 2.5);

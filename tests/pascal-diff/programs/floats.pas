@@ -1,8 +1,8 @@
-// Floating-point arithmetic, the float an Integer meets, rounding and the float's text.
+// Floating-point arithmetic, the float an Integer meets, rounding and the float's text, where a zero has no sign.
 program Floats;
 
 var
-  x, y, sum: Double;
+  x, y, sum, zero: Double;
   i: Integer;
 
 begin
@@ -11,6 +11,9 @@ begin
   ShowMessage(FloatToStr(1.5e10) + ' ' + FloatToStr(1e15) + ' ' + FloatToStr(1e16) + ' ' + FloatToStr(123456789012345678.0));
   ShowMessage(FloatToStr(0.0001) + ' ' + FloatToStr(0.000001) + ' ' + FloatToStr(-2.5e-8) + ' ' + FloatToStr(1e-300));
   ShowMessage(FloatToStr(0.0) + ' ' + FloatToStr(-0.5) + ' ' + FloatToStr(100.0) + ' ' + FloatToStr(3.14159265358979));
+  zero := 0;
+  x := -zero;
+  ShowMessage(FloatToStr(x) + ' ' + FloatToStr(-1 * zero) + ' ' + FloatToStr(zero * -2.5) + ' ' + FloatToStr(x + zero));
   i := 3;
   x := i + 0.25;
   y := i * 2.5;

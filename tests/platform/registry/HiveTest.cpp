@@ -84,10 +84,12 @@ TEST_F(Hive, RefusesNamesTheFileCannotHold) {
 
 TEST_F(Hive, KeepsValuesOfEveryTypeWhenItRewritesTheFile) {
     ::mkdir((Dir / "lib").c_str(), 0755);
-    WriteFile(Machine.Path(),
-              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n"
-              "\"Count\"=dword:0000002a\n\"Blob\"=hex:de,ad\n\"Multi\"=hex(7):61,00,00\n"
-              "\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"Exp\"=str(2):\"%X%\"\n");
+    WriteFile(
+        Machine.Path(),
+        "Windows Registry Editor Version 5.00\n\n; written by hand\n[HKEY_LOCAL_MACHINE\\Software\\Kalmora]\n"
+        "\"Count\"=dword:0000002a ;the answer\n# "
+        "more\n\"Blob\"=hex:de,ad\n\"Multi\"=hex(7):61,00,00,00,00,00\n"
+        "\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"Exp\"=str(2):\"%X%\"\n");
     ASSERT_EQ(Set(Machine, "Software\\Kalmora", "New", "n"), RegStatus::Ok);
     EXPECT_EQ(Query(Machine, "Software\\Kalmora", "Count").Data, DwordData(42));
     EXPECT_EQ(Query(Machine, "Software\\Kalmora", "Blob").Data, "\xde\xad");
@@ -95,6 +97,7 @@ TEST_F(Hive, KeepsValuesOfEveryTypeWhenItRewritesTheFile) {
     EXPECT_EQ(Query(Machine, "Software\\Kalmora", "Q").Type, REG_QWORD);
     EXPECT_EQ(Query(Machine, "Software\\Kalmora", "Exp").Type, REG_EXPAND_SZ);
     EXPECT_EQ(Query(Machine, "Software\\Kalmora", "Exp").Data, StringData("%X%"));
+    EXPECT_EQ(ReadFile(Machine.Path()).find("the answer"), std::string::npos); // a rewrite keeps no comment
 }
 
 struct TCorruptFile {
@@ -131,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         TCorruptFile{"TornValue",
                      "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software]\n\"torn\"=\"valu"},
         // A machine hive holding the user's keys is not what it claims to be.
+        // The editor would skip the line; a hive rewritten without it would lose it.
+        TCorruptFile{"RefusedLine", "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software]\n"
+                                    "\"n\"=dword:12zz\n\"kept\"=\"x\"\n"},
         TCorruptFile{"OtherHive", "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software]\n"},
         TCorruptFile{"Deletion", "Windows Registry Editor Version 5.00\n[-HKEY_LOCAL_MACHINE\\Software]\n"}),
     [](const auto& info) { return std::string(info.param.Case); });
