@@ -238,8 +238,9 @@ int TTreeInstall::StageFile(int fromDir, const std::string& fromName, int toDir,
     if (int err = CopyContent(in.Get(), out.Get()))
         return err;
     // Only root may give a file away; anyone else's replaced file becomes theirs, as any copy would.
-    if (staging.Owner && ::geteuid() == 0)
-        ::fchown(out.Get(), staging.Owner->first, staging.Owner->second);
+    if (staging.Owner && ::geteuid() == 0 &&
+        ::fchown(out.Get(), staging.Owner->first, staging.Owner->second) != 0)
+        return errno;
     if (::fchmod(out.Get(), staging.Mode) != 0)
         return errno;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
