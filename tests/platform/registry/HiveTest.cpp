@@ -1,3 +1,4 @@
+#include "fs/FaultSeam.h"
 #include "registry/RegKey.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TestFolder.h"
@@ -149,6 +150,33 @@ TEST_F(Hive, ALeftoverOrPlantedTemporaryFileIsReplacedNotFollowed) {
     EXPECT_EQ(ReadFile(Dir / "victim"), "precious");
     EXPECT_FALSE(Exists(Machine.Path() + ".tmp"));
     EXPECT_EQ(Query(Machine, "K", "v").Data, StringData("1"));
+}
+
+// The second hive's file cannot be renamed in after the first one's was: the first gets its old bytes back.
+TEST_F(Hive, AChangeOfBothHivesThatCannotReplaceTheSecondPutsBackTheFirst) {
+    ASSERT_EQ(Set(Machine, "K", "v", "machine"), RegStatus::Ok);
+    ASSERT_EQ(Set(User, "K", "v", "user"), RegStatus::Ok);
+    const std::string machineBefore = ReadFile(Machine.Path()), userBefore = ReadFile(User.Path());
+    int renames = 0;
+    kalmora::fs::SetFaultHookForTesting([&](kalmora::fs::TFsStep step, std::size_t) {
+        return step == kalmora::fs::TFsStep::Rename && ++renames == 2 ? EROFS : 0;
+    });
+    std::string error;
+    const RegStatus status = ModifyHives(
+        {Machine, User},
+        [](size_t, TRegNode& root) {
+            root.Values.clear();
+            root.SubKeys.clear();
+            return RegStatus::Ok;
+        },
+        &error);
+    kalmora::fs::SetFaultHookForTesting({});
+    EXPECT_NE(status, RegStatus::Ok);
+    EXPECT_NE(error.find(User.Path()), std::string::npos) << error;
+    EXPECT_EQ(ReadFile(Machine.Path()), machineBefore);
+    EXPECT_EQ(ReadFile(User.Path()), userBefore);
+    EXPECT_FALSE(Exists(Machine.Path() + ".tmp"));
+    EXPECT_FALSE(Exists(User.Path() + ".tmp"));
 }
 
 TEST(HivePaths, FollowTheEnvironmentAtEveryCall) {
