@@ -53,6 +53,15 @@ private:
     std::size_t FCount = 0;
 };
 
+// Room for a text that an append outgrows. A long one grows fourfold instead of twofold: each move copies
+// it and touches every page of its new block, while the part of a block not yet written costs nothing.
+std::size_t AppendCapacity(std::size_t capacity, std::size_t needed, std::size_t limit) {
+    constexpr std::size_t LongText = 1u << 20;
+    if (needed < LongText || capacity > limit / 4)
+        return needed;
+    return std::max(needed, std::min(capacity * 4, limit));
+}
+
 template <TAccess A> class TAppendStmt final : public TStmt {
 public:
     TAppendStmt(int line, int column, TVarPlace place, TTypeKind type, std::vector<TExprPtr> terms)
@@ -90,6 +99,8 @@ public:
             }
             ctx.CheckStringSize(total, Line, Column);
             std::string& text = target.StringValue();
+            if (total > text.capacity())
+                text.reserve(AppendCapacity(text.capacity(), total, ctx.MaxStringBytes));
             for (std::size_t i = 0; i < Terms.size(); ++i)
                 text += parts[i]->StringValue();
             return TFlow::Normal;
