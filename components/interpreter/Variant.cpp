@@ -124,7 +124,7 @@ Variant Variant::FromCurrencyUnits(std::int64_t units) noexcept {
 Variant Variant::FromCurrency(double value) {
     // Scaled in extended precision, as the FPU does it, so that the large amounts a Currency holds (up to
     // 922337203685477.5807) keep their last unit; the range is exactly that of the 64-bit units.
-    long double units = std::nearbyint(static_cast<long double>(value) * 10000.0L);
+    long double units = std::nearbyint(static_cast<long double>(value) * CurrencyScale);
     if (!(units >= -0x1p63L && units < 0x1p63L))
         throw EOverflow("Floating point overflow");
     return FromCurrencyUnits(static_cast<std::int64_t>(units));

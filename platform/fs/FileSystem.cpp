@@ -264,8 +264,7 @@ int ReadInBlocks(int fd, const std::function<void(const char* data, size_t size)
     }
 }
 
-int WriteFileAtomically(int folder, const std::string& name, const std::string& tempName, TReplace replace,
-                        bool syncFolder, const std::function<int(int fd)>& fill) {
+int WriteSyncedFile(int folder, const std::string& tempName, const std::function<int(int fd)>& fill) {
     TFileDescriptor out(
         ::openat(folder, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!out.IsOpen())
@@ -275,14 +274,20 @@ int WriteFileAtomically(int folder, const std::string& name, const std::string& 
         err = SyncFile(out.Get());
     if (!err)
         err = out.Close();
-    if (!err) {
-        if (replace == TReplace::Existing)
-            err = RenameAt(folder, tempName, folder, name);
-        else
-            err = RenameNoReplaceAt(folder, tempName, folder, name);
-    }
     if (err) {
         out.Reset();
+        ::unlinkat(folder, tempName.c_str(), 0);
+    }
+    return err;
+}
+
+int WriteFileAtomically(int folder, const std::string& name, const std::string& tempName, TReplace replace,
+                        bool syncFolder, const std::function<int(int fd)>& fill) {
+    if (int err = WriteSyncedFile(folder, tempName, fill))
+        return err;
+    const int err = replace == TReplace::Existing ? RenameAt(folder, tempName, folder, name)
+                                                  : RenameNoReplaceAt(folder, tempName, folder, name);
+    if (err) {
         ::unlinkat(folder, tempName.c_str(), 0);
         return err;
     }

@@ -76,6 +76,10 @@ int ReadAll(int fd, off_t limit, std::string& text);
 // Reads from `fd` to its end, handing each block to `take` (which may raise); 0 at the end, else the errno.
 int ReadInBlocks(int fd, const std::function<void(const char* data, size_t size)>& take);
 
+// Writes the new file `tempName` in the open folder `folder` through `fill` (created with mode 0600, its
+// descriptor handed over), then syncs and closes it; it is renamed nowhere. A failure removes it.
+int WriteSyncedFile(int folder, const std::string& tempName, const std::function<int(int fd)>& fill);
+
 // Whether a finished temporary file may take the place of an entry that exists.
 enum class TReplace { Existing, Never };
 

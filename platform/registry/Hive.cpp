@@ -119,20 +119,11 @@ RegStatus ParseHiveText(HiveId id, const std::string& path, const std::string& t
 int WriteTemporary(int folder, const std::string& name, const std::string& text, mode_t mode) {
     if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT)
         return errno;
-    TFileDescriptor out(
-        ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!out.IsOpen())
-        return errno;
-    int err = fs::WriteAll(out.Get(), text.data(), text.size());
-    if (!err && ::fchmod(out.Get(), mode) != 0)
-        err = errno;
-    if (!err)
-        err = fs::SyncFile(out.Get());
-    if (!err)
-        err = out.Close();
-    if (err)
-        ::unlinkat(folder, name.c_str(), 0);
-    return err;
+    return fs::WriteSyncedFile(folder, name, [&](int fd) {
+        if (int err = fs::WriteAll(fd, text.data(), text.size()))
+            return err;
+        return ::fchmod(fd, mode) == 0 ? 0 : errno;
+    });
 }
 
 // One hive inside a change of several: locked, read, changed in memory, then written beside and renamed.
